@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korvalen {
+
+// A failure of the link; what() is a reason an operator can act on ("busy: another program has
+// /dev/ttyUSB0 open").
+struct SerialError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The serial-port operations the panel uses, and nothing more. The panel logic talks only to this,
+// so it can be exercised without a port and the port without a window.
+class SerialLink {
+ public:
+  // Codes CommEvent() reports when OnComm is raised.
+  static constexpr std::int16_t kEventReceive = 2;
+
+  virtual ~SerialLink() = default;
+
+  virtual void SetCommPort(std::int16_t port) = 0;  // selects the port for the next open
+  virtual void SetSettings(
+      const std::string& settings) = 0;  // "19200,N,8,2"; SerialError if malformed
+  [[nodiscard]] virtual bool PortOpen() const = 0;
+  virtual void SetPortOpen(bool open) = 0;       // SerialError: no such port, busy, permission...
+  virtual void SetInBufferCount(int count) = 0;  // 0 discards every received, unread byte
+  virtual void SetOutput(std::span<const std::uint8_t> bytes) = 0;
+  [[nodiscard]] virtual std::int16_t CommEvent() const = 0;
+  [[nodiscard]] virtual std::vector<std::uint8_t> Input() = 0;  // every waiting byte, removed
+  // Raised on the thread that owns the link, from its event loop, never from inside another call.
+  virtual void SetOnComm(std::function<void()> handler) = 0;
+  // The open port went away (adapter unplugged, write failed); the link has closed itself.
+  virtual void SetOnPortLost(std::function<void()> handler) = 0;
+};
+
+}  // namespace korvalen
