@@ -363,9 +363,3 @@ TEST_F(WindowTest, ExitSendsShutdownClosesTheWindowAndNothingRunsAfter) {
 
 }  // namespace
 }  // namespace korvalen::testing
-
-int main(int argc, char* argv[]) {
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
