@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 #include <QStringList>
 #include <cstdio>
 
@@ -18,6 +19,10 @@ int main(int argc, char* argv[]) {
   }
 
   QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("korvalen"));
+  QApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral(KORVALEN_APP_ID));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" KORVALEN_APP_ID ".png")));
   const korvalen::PortMap mapped = command_line.ports;
   korvalen::HostSerialLink comm(korvalen::WithMappedPorts(mapped, korvalen::HostPorts()));
   korvalen::frm_Korvalen window(comm, [&mapped] {

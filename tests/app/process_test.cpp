@@ -1,0 +1,113 @@
+// The program as an operator's shell sees it: exit codes and output of the command line, and a
+// real click in a real window (Xvfb, xdotool) reaching a device named with --port.
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/serial/pty_pair.h"
+
+namespace korvalen {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program with no display at all, as a terminal on a headless machine would.
+Outcome RunHeadless(const QStringList& arguments) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  process.setProcessEnvironment(environment);
+  process.start(QStringLiteral(KORVALEN_BINARY), arguments);
+  EXPECT_TRUE(process.waitForFinished(10'000))
+      << "still running: " << arguments.join(' ').toStdString();
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput().toStdString(),
+          process.readAllStandardError().toStdString()};
+}
+
+TEST(Process, HelpAndVersionNeedNoDisplay) {
+  const Outcome help = RunHeadless({QStringLiteral("--help")});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("--port <N=PATH>"), std::string::npos) << help.out;
+  EXPECT_TRUE(help.err.empty()) << help.err;
+
+  const Outcome version = RunHeadless({QStringLiteral("--version")});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "korvalen " KORVALEN_TEST_VERSION "\n");
+}
+
+TEST(Process, MalformedOptionsPrintOneLineAndExitTwo) {
+  for (const QStringList& arguments : std::vector<QStringList>{{"--port", "/dev/ttyUSB0"},
+                                                               {"--port", "0=/dev/x"},
+                                                               {"--port", "256=/dev/x"},
+                                                               {"--port", "1="},
+                                                               {"--bogus"}}) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const Outcome run = RunHeadless(arguments);
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_TRUE(run.out.empty());
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+}
+
+// Runs a shell command and returns what it printed, trimmed.
+std::string Shell(const std::string& command) {
+  QProcess process;
+  process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
+  process.waitForFinished(15'000);
+  return process.readAllStandardOutput().trimmed().toStdString();
+}
+
+// Needs an X display: CTest runs this one under xvfb-run.
+TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
+  if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "no X display";
+  test::EnsureApplication();
+  test::PtyPair device;
+  QProcess panel;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  panel.setProcessEnvironment(environment);
+  panel.start(QStringLiteral(KORVALEN_BINARY),
+              {QStringLiteral("--port"), QString::fromStdString("1=" + device.SlavePath())});
+  ASSERT_TRUE(panel.waitForStarted(5'000));
+
+  const std::string window =
+      Shell("xdotool search --sync --onlyvisible --name '^Korvalen$' | head -n 1");
+  ASSERT_FALSE(window.empty());
+  // Button centres in the window's own pixels: Connect, Feedback, Exit.
+  const auto click = [&](int x, int y) {
+    Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+          std::to_string(y) + " click 1");
+  };
+  const auto pump = [] { std::this_thread::sleep_for(5ms); };
+
+  click(72, 190);  // Connect, port field already "1"
+  std::this_thread::sleep_for(300ms);
+  click(64, 76);  // Feedback
+  EXPECT_EQ(device.ReadExactly(7, 5s, pump),
+            (std::vector<std::uint8_t>{0x80, 0xE8, 0x00, 0x00, 0x98, 0x00, 0x00}));
+  click(180, 190);  // Exit
+  EXPECT_EQ(device.ReadExactly(7, 5s, pump),
+            (std::vector<std::uint8_t>{0x80, 0xEF, 0x00, 0x00, 0x91, 0x00, 0x00}));
+  ASSERT_TRUE(panel.waitForFinished(5'000));
+  EXPECT_EQ(panel.exitCode(), 0);
+  EXPECT_TRUE(device.ReadAvailable().empty());
+}
+
+}  // namespace
+}  // namespace korvalen
