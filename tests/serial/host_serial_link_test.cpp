@@ -293,12 +293,51 @@ TEST_F(HostSerialLinkTest, AFailedWriteClosesTheLinkAndReportsLaterFromTheLoop) 
   EXPECT_EQ(lost_, 1);
 }
 
+TEST_F(HostSerialLinkTest, DestroyingAnOpenLinkStillDeliversWhatWasWritten) {
+  Bytes sent(30'000);
+  std::iota(sent.begin(), sent.end(), std::uint8_t{9});
+  auto link = std::make_unique<HostSerialLink>(pty_.Table());
+  link->SetPortOpen(true);
+  link->SetOutput(sent);
+  Bytes got;
+  std::thread reader([&] { got = pty_.ReadExactly(sent.size(), 3s); });
+  link.reset();
+  reader.join();
+  EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
+}
+
 TEST_F(HostSerialLinkTest, AClosedLinkRefusesDataOperations) {
   EXPECT_THROW(link_.SetOutput(Frame(1)), SerialError);
   EXPECT_THROW((void)link_.Input(), SerialError);
   EXPECT_THROW(link_.SetInBufferCount(0), SerialError);
   EXPECT_NO_THROW(link_.SetPortOpen(false));
   EXPECT_EQ(pty_.ReadAvailable(), Bytes{});
+}
+
+// The pty driver forces CS8 and clears PARENB whatever is asked, so only speed and stop bits
+// can be seen here.
+TEST_F(HostSerialLinkTest, OtherSpeedsAndStopBitsReachTheLine) {
+  struct Case {
+    const char* settings;
+    speed_t speed;
+    bool cstopb;  // 2 stop bits, or 1.5 with 5 data bits
+  };
+  const Case cases[] = {
+      {"9600,E,7,1", B9600, false},
+      {"115200,O,8,2", B115200, true},
+      {"300,N,5,1.5", B300, true},
+      {"1200,M,6,1", B1200, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    link_.SetSettings(c.settings);
+    Open();
+    termios line{};
+    ASSERT_EQ(::tcgetattr(pty_.SlaveFd(), &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), c.speed);
+    EXPECT_EQ((line.c_cflag & CSTOPB) != 0, c.cstopb);
+    link_.SetPortOpen(false);
+  }
 }
 
 TEST_F(HostSerialLinkTest, MalformedSettingsAreRefusedAndTheLastGoodOnesKept) {
