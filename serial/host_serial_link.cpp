@@ -214,8 +214,8 @@ class HostSerialLink::Port : public QObject {
 
   void ClearInput() {
     RequireOpen();
+    // Empties Qt's buffer and flushes the system's queue (TCIFLUSH) both.
     serial_.clear(QSerialPort::Input);
-    ::tcflush(fd_, TCIFLUSH);
   }
 
   void Write(std::span<const std::uint8_t> bytes) {
