@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -261,6 +262,29 @@ TEST_F(HostSerialLinkTest, AnotherProgramsLockMakesThePortBusy) {
   EXPECT_EQ(OpenFailure(link_).rfind("busy: ", 0), 0U) << OpenFailure(link_);
   ::close(other);
   EXPECT_EQ(OpenFailure(link_), "opened");
+}
+
+// Exit codes of the child that tries the port while this process holds it.
+constexpr int kChildSawBusy = 0;
+constexpr int kChildOpened = 1;
+constexpr int kChildOtherFailure = 2;
+
+TEST_F(HostSerialLinkTest, AnotherProcessFindsThePortBusy) {
+  Open();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    HostSerialLink other(pty_.Table());
+    const std::string reason = OpenFailure(other);
+    ::_exit(reason == "opened"               ? kChildOpened
+            : reason.rfind("busy: ", 0) == 0 ? kChildSawBusy
+                                             : kChildOtherFailure);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kChildSawBusy);
+  EXPECT_TRUE(link_.PortOpen());
 }
 
 TEST_F(HostSerialLinkTest, ClosingReleasesThePortForTheNextOpen) {
