@@ -132,9 +132,12 @@ class HostSerialLink::Port : public QObject {
     connect(&serial_, &QSerialPort::errorOccurred, this, &Port::OnError);
   }
 
+  // Bytes already written still reach the device when the owner goes away.
   ~Port() override {
-    if (open_) {
-      CloseDevice();
+    try {
+      Close();
+    } catch (const SerialError&) {
+      // Closed anyway; nobody is left to tell.
     }
   }
 
@@ -165,6 +168,12 @@ class HostSerialLink::Port : public QObject {
       throw SerialError(OpenFailure(*path));
     }
     fd_ = serial_.handle();
+    if (settings_.stop_bits == StopBits::kOneAndHalf && !SetOneAndAHalfStopBits()) {
+      const int error = errno;
+      serial_.close();
+      throw SerialError("settings not supported by " + *path +
+                        ": 1.5 stop bits: " + std::strerror(error));
+    }
     // Root passes TIOCEXCL, and Qt's lock file only guards opens by the same name, so a lock on the
     // device itself is what keeps a second writer off the line.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -205,8 +214,8 @@ class HostSerialLink::Port : public QObject {
 
   void ClearInput() {
     RequireOpen();
+    // Empties Qt's buffer and flushes the system's queue (TCIFLUSH) both.
     serial_.clear(QSerialPort::Input);
-    ::tcflush(fd_, TCIFLUSH);
   }
 
   void Write(std::span<const std::uint8_t> bytes) {
@@ -231,6 +240,16 @@ class HostSerialLink::Port : public QObject {
   std::function<void()> on_port_lost_;
 
  private:
+  // Qt accepts 1.5 stop bits and quietly sends 1; the driver gives 1.5 for CSTOPB with 5 data bits.
+  [[nodiscard]] bool SetOneAndAHalfStopBits() const {
+    termios line{};
+    if (::tcgetattr(fd_, &line) != 0) {
+      return false;
+    }
+    line.c_cflag |= CSTOPB;
+    return ::tcsetattr(fd_, TCSANOW, &line) == 0;
+  }
+
   void RequireOpen() const {
     if (!open_) {
       throw SerialError("the port is not open");

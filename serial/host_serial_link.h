@@ -30,7 +30,7 @@ class HostSerialLink final : public SerialLink {
   HostSerialLink& operator=(const HostSerialLink&) = delete;
 
   void SetCommPort(std::int16_t port) override;
-  void SetSettings(const std::string& settings) override;
+  void SetSettings(const std::string& settings) override;  // applies at the next open
   [[nodiscard]] bool PortOpen() const override;
   void SetPortOpen(bool open) override;
   void SetInBufferCount(int count) override;

@@ -89,6 +89,9 @@ LineSettings ParseLineSettings(const std::string& text) {
   } else {
     Fail(text, "stop bits must be 1, 1.5 or 2");
   }
+  if (settings.stop_bits == StopBits::kOneAndHalf && settings.data_bits != 5) {
+    Fail(text, "1.5 stop bits go only with 5 data bits");
+  }
   return settings;
 }
 

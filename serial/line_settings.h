@@ -19,6 +19,7 @@ struct LineSettings {
 };
 
 // Parses "19200,N,8,2": baud, parity (N, E, O, M, S), data bits (5..8), stop bits (1, 1.5, 2).
+// 1.5 stop bits exist only with 5 data bits, as in the UARTs that offer them.
 // Throws SerialError naming what is wrong.
 [[nodiscard]] LineSettings ParseLineSettings(const std::string& text);
 

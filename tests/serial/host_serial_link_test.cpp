@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -263,6 +264,29 @@ TEST_F(HostSerialLinkTest, AnotherProgramsLockMakesThePortBusy) {
   EXPECT_EQ(OpenFailure(link_), "opened");
 }
 
+// Exit codes of the child that tries the port while this process holds it.
+constexpr int kChildSawBusy = 0;
+constexpr int kChildOpened = 1;
+constexpr int kChildOtherFailure = 2;
+
+TEST_F(HostSerialLinkTest, AnotherProcessFindsThePortBusy) {
+  Open();
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    HostSerialLink other(pty_.Table());
+    const std::string reason = OpenFailure(other);
+    ::_exit(reason == "opened"               ? kChildOpened
+            : reason.rfind("busy: ", 0) == 0 ? kChildSawBusy
+                                             : kChildOtherFailure);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kChildSawBusy);
+  EXPECT_TRUE(link_.PortOpen());
+}
+
 TEST_F(HostSerialLinkTest, ClosingReleasesThePortForTheNextOpen) {
   Open();
   link_.SetPortOpen(false);
@@ -293,12 +317,51 @@ TEST_F(HostSerialLinkTest, AFailedWriteClosesTheLinkAndReportsLaterFromTheLoop) 
   EXPECT_EQ(lost_, 1);
 }
 
+TEST_F(HostSerialLinkTest, DestroyingAnOpenLinkStillDeliversWhatWasWritten) {
+  Bytes sent(30'000);
+  std::iota(sent.begin(), sent.end(), std::uint8_t{9});
+  auto link = std::make_unique<HostSerialLink>(pty_.Table());
+  link->SetPortOpen(true);
+  link->SetOutput(sent);
+  Bytes got;
+  std::thread reader([&] { got = pty_.ReadExactly(sent.size(), 3s); });
+  link.reset();
+  reader.join();
+  EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
+}
+
 TEST_F(HostSerialLinkTest, AClosedLinkRefusesDataOperations) {
   EXPECT_THROW(link_.SetOutput(Frame(1)), SerialError);
   EXPECT_THROW((void)link_.Input(), SerialError);
   EXPECT_THROW(link_.SetInBufferCount(0), SerialError);
   EXPECT_NO_THROW(link_.SetPortOpen(false));
   EXPECT_EQ(pty_.ReadAvailable(), Bytes{});
+}
+
+// The pty driver forces CS8 and clears PARENB whatever is asked, so only speed and stop bits
+// can be seen here.
+TEST_F(HostSerialLinkTest, OtherSpeedsAndStopBitsReachTheLine) {
+  struct Case {
+    const char* settings;
+    speed_t speed;
+    bool cstopb;  // 2 stop bits, or 1.5 with 5 data bits
+  };
+  const Case cases[] = {
+      {"9600,E,7,1", B9600, false},
+      {"115200,O,8,2", B115200, true},
+      {"300,N,5,1.5", B300, true},
+      {"1200,M,6,1", B1200, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings);
+    link_.SetSettings(c.settings);
+    Open();
+    termios line{};
+    ASSERT_EQ(::tcgetattr(pty_.SlaveFd(), &line), 0);
+    EXPECT_EQ(::cfgetospeed(&line), c.speed);
+    EXPECT_EQ((line.c_cflag & CSTOPB) != 0, c.cstopb);
+    link_.SetPortOpen(false);
+  }
 }
 
 TEST_F(HostSerialLinkTest, MalformedSettingsAreRefusedAndTheLastGoodOnesKept) {

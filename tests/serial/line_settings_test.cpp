@@ -57,6 +57,8 @@ TEST(LineSettings, RejectsMalformedTextWithTheReason) {
       {"19200,N,8,3", "stop bits"},
       {"19200,N,8,1.0", "stop bits"},
       {"19200,N,8,", "stop bits"},
+      {"19200,N,8,1.5", "only with 5 data bits"},
+      {"19200,N,6,1.5", "only with 5 data bits"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.text);
