@@ -21,6 +21,12 @@ class SerialLink {
  public:
   // Codes CommEvent() reports when OnComm is raised.
   static constexpr std::int16_t kEventReceive = 2;
+  // Line errors, counted by the port's driver; reported before the data they arrived with.
+  static constexpr std::int16_t kEventBreak = 1001;
+  static constexpr std::int16_t kEventFrame = 1004;
+  static constexpr std::int16_t kEventOverrun = 1006;
+  static constexpr std::int16_t kEventRxOver = 1008;
+  static constexpr std::int16_t kEventRxParity = 1009;
 
   virtual ~SerialLink() = default;
 

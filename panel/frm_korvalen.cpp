@@ -1,0 +1,260 @@
+#include "panel/frm_korvalen.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolTip>
+#include <stdexcept>
+
+namespace korvalen {
+namespace {
+
+// The design is laid out in twips; 15 of them make one pixel at 96 dpi, and Qt scales pixels on
+// high-DPI screens.
+constexpr int kTwipsPerPixel = 15;
+
+QRect Twips(int left, int top, int width, int height) {
+  return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+          height / kTwipsPerPixel};
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect where) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(where);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit* MakeField(QWidget* parent, const char* name, const char* text, QRect where,
+                     bool read_only) {
+  auto* field = new QLineEdit(QString::fromLatin1(text), parent);
+  field->setObjectName(QString::fromLatin1(name));
+  field->setGeometry(where);
+  field->setReadOnly(read_only);
+  return field;
+}
+
+QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum, int value,
+                       int small_step, int large_step, QRect where) {
+  auto* slider = new QScrollBar(Qt::Horizontal, parent);
+  slider->setObjectName(QString::fromLatin1(name));
+  slider->setRange(minimum, maximum);
+  slider->setSingleStep(small_step);
+  slider->setPageStep(large_step);
+  slider->setValue(value);
+  slider->setGeometry(where);
+  slider->setFocusPolicy(Qt::StrongFocus);
+  // A set-point, not a view onto content: left and down lower it, right and up raise it.
+  slider->setInvertedControls(false);
+  return slider;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect where,
+                  QLineEdit* field) {
+  auto* label = new QLabel(QString::fromLatin1(text), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(where);
+  label->setBuddy(field);
+  field->setAccessibleName(label->text());
+  return label;
+}
+
+}  // namespace
+
+frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWidget* parent)
+    : QWidget(parent),
+      comm_(comm),
+      describe_ports_(std::move(describe_ports)),
+      Command1_(MakeButton(this, "Command1", "Connect", Twips(420, 2640, 1335, 435))),
+      Command2_(MakeButton(this, "Command2", "Exit", Twips(2040, 2640, 1335, 435))),
+      Command3_(MakeButton(this, "Command3", "Feedback", Twips(120, 960, 1695, 375))),
+      Command4_(MakeButton(this, "Command4", "Stop", Twips(120, 1440, 1695, 375))),
+      Text1_(MakeField(this, "Text1", "0", Twips(3060, 120, 675, 270), false)),
+      Text2_(MakeField(this, "Text2", "1500", Twips(3000, 960, 735, 270), true)),
+      Text3_(MakeField(this, "Text3", "0", Twips(960, 180, 795, 255), true)),
+      Text4_(MakeField(this, "Text4", "0", Twips(960, 540, 795, 255), true)),
+      Text5_(MakeField(this, "Text5", "100", Twips(3000, 1800, 735, 255), true)),
+      Text6_(MakeField(this, "Text6", "1", Twips(1380, 1980, 555, 315), false)),
+      HScroll1_(MakeSlider(this, "HScroll1", 0, 127, 0, 1, 1, Twips(2100, 480, 1635, 315))),
+      HScroll2_(
+          MakeSlider(this, "HScroll2", 600, 2400, 1500, 10, 50, Twips(2100, 1320, 1635, 315))),
+      HScroll3_(MakeSlider(this, "HScroll3", 1, 100, 100, 1, 1, Twips(2100, 2160, 1635, 315))),
+      Label1_(MakeLabel(this, "Label1", "ID:", Twips(2220, 180, 495, 195), Text1_)),
+      Label2_(MakeLabel(this, "Label2", "Position:", Twips(2160, 1020, 735, 195), Text2_)),
+      Label3_(MakeLabel(this, "Label3", "Current:", Twips(120, 240, 735, 255), Text3_)),
+      Label4_(MakeLabel(this, "Label4", "Voltage:", Twips(120, 600, 795, 255), Text4_)),
+      Label5_(MakeLabel(this, "Label5", "Comm Port:", Twips(180, 2040, 1395, 255), Text6_)),
+      Label6_(MakeLabel(this, "Label6", "Speed:", Twips(2160, 1860, 795, 195), Text5_)),
+      panel_(*this, comm) {
+  setObjectName(QStringLiteral("frm_Korvalen"));
+  setWindowTitle(QStringLiteral("Korvalen"));
+  setFixedSize(3930 / kTwipsPerPixel, 3570 / kTwipsPerPixel);
+  SetTabOrder();
+  Text6_->installEventFilter(this);
+  Wire();
+}
+
+void frm_Korvalen::Wire() {
+  connect(Command1_, &QPushButton::clicked, this, [this] { panel_.Command1_Click(); });
+  connect(Command2_, &QPushButton::clicked, this, [this] { panel_.Command2_Click(); });
+  connect(Command3_, &QPushButton::clicked, this, [this] { panel_.Command3_Click(); });
+  connect(Command4_, &QPushButton::clicked, this, [this] { panel_.Command4_Click(); });
+
+  // A dragged thumb changes the value while the slider is down: that is Scroll. Every other
+  // change is committed at once, and the release of the thumb commits too, moved or not.
+  connect(HScroll1_, &QScrollBar::valueChanged, this, [this] {
+    if (!HScroll1_->isSliderDown()) panel_.HScroll1_Change();
+  });
+  connect(HScroll1_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll1_Change(); });
+
+  connect(HScroll2_, &QScrollBar::valueChanged, this, [this] {
+    if (HScroll2_->isSliderDown()) {
+      panel_.HScroll2_Scroll();
+    } else {
+      panel_.HScroll2_Change();
+    }
+  });
+  connect(HScroll2_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll2_Change(); });
+
+  connect(HScroll3_, &QScrollBar::valueChanged, this, [this] {
+    if (HScroll3_->isSliderDown()) {
+      panel_.HScroll3_Scroll();
+    } else {
+      panel_.HScroll3_Change();
+    }
+  });
+  connect(HScroll3_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll3_Change(); });
+
+  // comm's OnComm reaches comm_OnComm through the link; Panel registers that itself.
+}
+
+void frm_Korvalen::SetTabOrder() {
+  QWidget* const order[] = {Command1_, Command2_, Text1_, HScroll1_, HScroll2_, Command3_, Text3_,
+                            Text4_,    Text2_,    Text5_, HScroll3_, Command4_, Text6_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+std::string frm_Korvalen::Text(Control field) const {
+  return Field(field)->text().toStdString();
+}
+
+void frm_Korvalen::SetText(Control field, const std::string& text) {
+  Field(field)->setText(QString::fromStdString(text));
+}
+
+std::string frm_Korvalen::Caption(Control button) const {
+  return Button(button)->text().toStdString();
+}
+
+void frm_Korvalen::SetCaption(Control button, const std::string& caption) {
+  Button(button)->setText(QString::fromStdString(caption));
+}
+
+std::int16_t frm_Korvalen::Value(Control slider) const {
+  // Every range is within 0..2400, so the value always fits.
+  return static_cast<std::int16_t>(Slider(slider)->value());
+}
+
+void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) {
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("Korvalen"));
+  box.setIcon(QMessageBox::NoIcon);
+  box.setText(QString::fromStdString(prompt));
+  if (!reason.empty()) box.setInformativeText(QString::fromStdString(reason));
+  box.setStandardButtons(QMessageBox::Ok);
+  // The box's own event loop keeps the link's receive events flowing while it is open.
+  box.exec();
+}
+
+void frm_Korvalen::SetInvalid(Control field, const std::string& reason) {
+  QLineEdit* const edit = Field(field);
+  const QString why = QString::fromStdString(reason);
+  edit->setToolTip(why);
+  edit->setAccessibleDescription(why);
+  edit->setStyleSheet(reason.empty() ? QString()
+                                     : QStringLiteral("QLineEdit { background: #ffd0d0; }"));
+}
+
+void frm_Korvalen::End() {
+  close();
+  QCoreApplication::exit(0);
+}
+
+void frm_Korvalen::closeEvent(QCloseEvent* event) {
+  // Closing the window is not Exit: the device hears nothing, but the port is let go.
+  try {
+    if (comm_.PortOpen()) comm_.SetPortOpen(false);
+  } catch (const SerialError&) {
+    // The window goes either way; there is nobody left to tell.
+  }
+  event->accept();
+}
+
+bool frm_Korvalen::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Text6_ && event->type() == QEvent::ToolTip) {
+    const std::string ports = describe_ports_ ? describe_ports_() : std::string();
+    if (ports.empty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                         QString::fromStdString(ports), Text6_);
+    }
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+QLineEdit* frm_Korvalen::Field(Control field) const {
+  switch (field) {
+    case Control::Text1:
+      return Text1_;
+    case Control::Text2:
+      return Text2_;
+    case Control::Text3:
+      return Text3_;
+    case Control::Text4:
+      return Text4_;
+    case Control::Text5:
+      return Text5_;
+    case Control::Text6:
+      return Text6_;
+    default:
+      throw std::invalid_argument("not a text field");
+  }
+}
+
+QPushButton* frm_Korvalen::Button(Control button) const {
+  switch (button) {
+    case Control::Command1:
+      return Command1_;
+    case Control::Command2:
+      return Command2_;
+    case Control::Command3:
+      return Command3_;
+    case Control::Command4:
+      return Command4_;
+    default:
+      throw std::invalid_argument("not a button");
+  }
+}
+
+QScrollBar* frm_Korvalen::Slider(Control slider) const {
+  switch (slider) {
+    case Control::HScroll1:
+      return HScroll1_;
+    case Control::HScroll2:
+      return HScroll2_;
+    case Control::HScroll3:
+      return HScroll3_;
+    default:
+      throw std::invalid_argument("not a slider");
+  }
+}
+
+}  // namespace korvalen

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "panel/panel.h"
+#include "panel/panel_view.h"
+#include "serial/serial_link.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace korvalen {
+
+// The operator's window: the controls at their design positions, each toolkit event handed to the
+// panel's procedure of the same name. It holds no logic of its own beyond releasing the port when
+// the operator closes it.
+class frm_Korvalen : public QWidget, public PanelView {
+  Q_OBJECT
+
+ public:
+  // What the port field's tooltip shows; asked afresh each time the tooltip appears.
+  using PortDescription = std::function<std::string()>;
+
+  explicit frm_Korvalen(SerialLink& comm, PortDescription describe_ports = {},
+                        QWidget* parent = nullptr);
+
+  [[nodiscard]] std::string Text(Control field) const override;
+  void SetText(Control field, const std::string& text) override;
+  [[nodiscard]] std::string Caption(Control button) const override;
+  void SetCaption(Control button, const std::string& caption) override;
+  [[nodiscard]] std::int16_t Value(Control slider) const override;
+  void MsgBox(const std::string& prompt, const std::string& reason = {}) override;
+  void SetInvalid(Control field, const std::string& reason) override;
+  void End() override;
+
+  [[nodiscard]] const Panel& State() const { return panel_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Wire();
+  void SetTabOrder();
+  [[nodiscard]] QLineEdit* Field(Control field) const;
+  [[nodiscard]] QPushButton* Button(Control button) const;
+  [[nodiscard]] QScrollBar* Slider(Control slider) const;
+
+  SerialLink& comm_;
+  PortDescription describe_ports_;
+
+  QPushButton* const Command1_;
+  QPushButton* const Command2_;
+  QPushButton* const Command3_;
+  QPushButton* const Command4_;
+  QLineEdit* const Text1_;
+  QLineEdit* const Text2_;
+  QLineEdit* const Text3_;
+  QLineEdit* const Text4_;
+  QLineEdit* const Text5_;
+  QLineEdit* const Text6_;
+  QScrollBar* const HScroll1_;
+  QScrollBar* const HScroll2_;
+  QScrollBar* const HScroll3_;
+  QLabel* const Label1_;
+  QLabel* const Label2_;
+  QLabel* const Label3_;
+  QLabel* const Label4_;
+  QLabel* const Label5_;
+  QLabel* const Label6_;
+
+  // Last, so the controls it reads exist before it registers with the link.
+  Panel panel_;
+};
+
+}  // namespace korvalen

@@ -1,0 +1,209 @@
+#include "panel/panel.h"
+
+#include <string>
+
+#include "panel/number_text.h"
+
+namespace korvalen {
+namespace {
+
+constexpr std::int16_t kHighestId = 127;
+constexpr char kLineSettings[] = "19200,N,8,2";
+
+std::string Reading(std::uint8_t value) {
+  // The blank stands where a sign would be; readings are never negative.
+  return " " + std::to_string(value);
+}
+
+}  // namespace
+
+Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
+  comm_.SetOnComm([this] { comm_OnComm(); });
+  comm_.SetOnPortLost([this] {
+    if (ended_) return;
+    PortLost("the serial port went away; connect again");
+  });
+}
+
+Panel::~Panel() {
+  comm_.SetOnComm({});
+  comm_.SetOnPortLost({});
+}
+
+void Panel::Command1_Click() {
+  if (ended_) return;
+  if (!IsNumber(view_.Text(Control::Text6))) {
+    view_.MsgBox("CommPort Numeric");
+    return;
+  }
+  try {
+    const Converted<std::uint8_t> port = ToByte(view_.Text(Control::Text6));
+    if (!port.ok()) throw SerialError("the port number must be 0 to 255");
+    PortNumber_ = port.value;
+
+    if (comm_.PortOpen()) {
+      comm_.SetPortOpen(false);
+      view_.SetCaption(Control::Command1, "Connect");
+      return;
+    }
+    comm_.SetCommPort(PortNumber_);
+    comm_.SetSettings(kLineSettings);
+    comm_.SetPortOpen(true);
+    try {
+      comm_.SetInBufferCount(0);
+    } catch (const SerialError&) {
+      // Left open, the port would disagree with the "Connect" caption the failure keeps.
+      ClosePortQuietly();
+      throw;
+    }
+    FeedbackMode_ = 0;
+    view_.SetCaption(Control::Command1, "NotConnect");
+  } catch (const SerialError& error) {
+    view_.MsgBox("Connect error!", error.what());
+  }
+}
+
+void Panel::Command2_Click() {
+  if (ended_) return;
+  if (comm_.PortOpen()) {
+    try {
+      comm_.SetInBufferCount(0);
+      comm_.SetOutput(ShutdownFrame());
+      comm_.SetPortOpen(false);
+    } catch (const SerialError& error) {
+      // The device may still be running: the operator must hear that before the panel goes.
+      ClosePortQuietly();
+      view_.MsgBox("Connect error!", error.what());
+    }
+  }
+  ended_ = true;
+  view_.End();
+}
+
+void Panel::Command3_Click() {
+  if (ended_) return;
+  FeedbackMode_ = 1;
+  if (!comm_.PortOpen()) return;
+  SendFrame(FeedbackFrame());
+}
+
+void Panel::Command4_Click() {
+  if (ended_) return;
+  const bool caption_is_stop = view_.Caption(Control::Command4) == "Stop";
+  const bool run = !caption_is_stop;
+  view_.SetCaption(Control::Command4, caption_is_stop ? "GO" : "Stop");
+  FeedbackMode_ = 0;
+  if (!comm_.PortOpen()) return;
+  SendFrame(RunStopFrame(run));
+}
+
+void Panel::HScroll1_Change() {
+  if (ended_) return;
+  view_.SetText(Control::Text1, std::to_string(view_.Value(Control::HScroll1)));
+}
+
+void Panel::HScroll2_Change() {
+  PositionProcedure();
+}
+
+void Panel::HScroll2_Scroll() {
+  PositionProcedure();
+}
+
+void Panel::HScroll3_Change() {
+  SpeedProcedure();
+}
+
+void Panel::HScroll3_Scroll() {
+  SpeedProcedure();
+}
+
+void Panel::comm_OnComm() {
+  if (ended_) return;
+  if (comm_.CommEvent() != SerialLink::kEventReceive) return;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = comm_.Input();
+  } catch (const SerialError& error) {
+    PortLost(error.what());
+    return;
+  }
+  const std::optional<ReplyFrame> reply = ReplyFrame::From(bytes);
+  if (!reply || FeedbackMode_ != 1) return;
+  view_.SetText(Control::Text3, Reading(reply->Current()));
+  view_.SetText(Control::Text4, Reading(reply->Voltage()));
+}
+
+void Panel::PositionProcedure() {
+  if (ended_) return;
+  view_.SetText(Control::Text2, std::to_string(view_.Value(Control::HScroll2)));
+  const std::optional<std::int16_t> id = DeviceId();
+  const std::int16_t position = view_.Value(Control::HScroll2);
+  if (!id) {
+    FeedbackMode_ = 0;
+    return;
+  }
+  SendPosition(*id, position);
+}
+
+void Panel::SpeedProcedure() {
+  if (ended_) return;
+  view_.SetText(Control::Text5, std::to_string(view_.Value(Control::HScroll3)));
+  const std::optional<std::int16_t> id = DeviceId();
+  const std::int16_t speed = view_.Value(Control::HScroll3);
+  if (!id) {
+    FeedbackMode_ = 0;
+    return;
+  }
+  SendSpeed(*id, speed);
+}
+
+std::optional<std::int16_t> Panel::DeviceId() {
+  // Byte 1 of a position frame is the ID and 0xE8 and above are command codes, so an ID beyond
+  // 127 would turn the frame into a different command.
+  const Converted<std::int16_t> id = ToInt16(view_.Text(Control::Text1));
+  if (!id.ok() || id.value < 0 || id.value > kHighestId) {
+    view_.SetInvalid(Control::Text1, "The ID must be a number from 0 to 127; nothing was sent.");
+    return std::nullopt;
+  }
+  view_.SetInvalid(Control::Text1, {});
+  return id.value;
+}
+
+void Panel::SendPosition(std::int16_t id, std::int16_t position) {
+  FeedbackMode_ = 0;
+  if (!comm_.PortOpen()) return;
+  SendFrame(PositionFrame(id, position));
+}
+
+void Panel::SendSpeed(std::int16_t id, std::int16_t speed) {
+  FeedbackMode_ = 0;
+  if (!comm_.PortOpen()) return;
+  SendFrame(SpeedFrame(id, speed));
+}
+
+void Panel::SendFrame(const CommandFrame& frame) {
+  try {
+    // Bytes of an earlier reply must never join the answer to this frame.
+    comm_.SetInBufferCount(0);
+    comm_.SetOutput(frame);
+  } catch (const SerialError& error) {
+    PortLost(error.what());
+  }
+}
+
+void Panel::PortLost(const std::string& reason) {
+  ClosePortQuietly();
+  view_.SetCaption(Control::Command1, "Connect");
+  view_.MsgBox("Connect error!", reason);
+}
+
+void Panel::ClosePortQuietly() {
+  try {
+    if (comm_.PortOpen()) comm_.SetPortOpen(false);
+  } catch (const SerialError&) {
+    // Already failing; the caller reports the first reason, which is the one to act on.
+  }
+}
+
+}  // namespace korvalen

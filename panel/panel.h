@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "panel/panel_view.h"
+#include "protocol/frame.h"
+#include "serial/serial_link.h"
+
+namespace korvalen {
+
+// The panel's state and event procedures, one method per procedure of the wiring table. It owns
+// PortNumber and FeedbackMode and decides by the link's state, never by a caption (the Stop/GO
+// caption is the one place the design keeps state).
+class Panel {
+ public:
+  Panel(PanelView& view, SerialLink& comm);
+  ~Panel();
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command4_Click();
+  void HScroll1_Change();
+  void HScroll2_Change();
+  void HScroll2_Scroll();
+  void HScroll3_Change();
+  void HScroll3_Scroll();
+  void comm_OnComm();
+
+  [[nodiscard]] std::uint8_t PortNumber() const { return PortNumber_; }
+  [[nodiscard]] std::int16_t FeedbackMode() const { return FeedbackMode_; }
+  [[nodiscard]] bool Ended() const { return ended_; }
+
+ private:
+  void PositionProcedure();
+  void SpeedProcedure();
+  [[nodiscard]] std::optional<std::int16_t> DeviceId();
+  void SendPosition(std::int16_t id, std::int16_t position);
+  void SendSpeed(std::int16_t id, std::int16_t speed);
+  void SendFrame(const CommandFrame& frame);
+  void PortLost(const std::string& reason);
+  void ClosePortQuietly();
+
+  PanelView& view_;
+  SerialLink& comm_;
+  std::uint8_t PortNumber_ = 0;
+  std::int16_t FeedbackMode_ = 0;
+  bool ended_ = false;
+};
+
+}  // namespace korvalen

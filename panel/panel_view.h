@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korvalen {
+
+enum class Control {
+  Command1,
+  Command2,
+  Command3,
+  Command4,
+  Text1,
+  Text2,
+  Text3,
+  Text4,
+  Text5,
+  Text6,
+  HScroll1,
+  HScroll2,
+  HScroll3
+};
+
+// What the panel logic needs of a window toolkit, so the logic runs and is tested without one.
+class PanelView {
+ public:
+  virtual ~PanelView() = default;
+
+  [[nodiscard]] virtual std::string Text(Control field) const = 0;
+  virtual void SetText(Control field, const std::string& text) = 0;
+  [[nodiscard]] virtual std::string Caption(Control button) const = 0;
+  virtual void SetCaption(Control button, const std::string& caption) = 0;
+  [[nodiscard]] virtual std::int16_t Value(Control slider) const = 0;
+  // Modal, OK only, no icon, title "Korvalen"; the reason, if any, as a second, smaller line.
+  virtual void MsgBox(const std::string& prompt, const std::string& reason = {}) = 0;
+  // Marks a field as holding a value that cannot be used, without a modal box; an empty reason
+  // clears the mark.
+  virtual void SetInvalid(Control field, const std::string& reason) = 0;
+  // Ends the program at once.
+  virtual void End() = 0;
+};
+
+}  // namespace korvalen

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "panel_fixture.h"
+
+namespace korvalen::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST(PanelTypedId, AnIdOutsideZeroTo127SendsNothingAndMarksTheField) {
+  const char* const bad[] = {"128", "233", "239", "255", "-1", "127.6", "40000", "abc", "", "1e9"};
+  for (const char* text : bad) {
+    SCOPED_TRACE(std::string("ID \"") + text + "\"");
+    for (const Procedure& p : {kSenders[2], kSenders[3], kSenders[4], kSenders[5]}) {
+      SCOPED_TRACE(p.name);
+      RecordingView view;
+      RecordingLink link;
+      Panel panel(view, link);
+      panel.Command1_Click();
+      panel.Command3_Click();
+      link.ClearCalls();
+      view.SetValue(Control::HScroll2, 900);
+      view.SetValue(Control::HScroll3, 9);
+      view.SetText(Control::Text1, text);
+      (panel.*p.call)();
+      EXPECT_TRUE(link.Calls().empty());
+      EXPECT_TRUE(view.IsInvalid(Control::Text1));
+      EXPECT_TRUE(view.Messages().empty()) << "no modal box for a typed ID";
+      EXPECT_EQ(panel.FeedbackMode(), 0);
+      EXPECT_EQ(
+          view.Text(Control::Text2),
+          p.call == &Panel::HScroll2_Change || p.call == &Panel::HScroll2_Scroll ? "900" : "1500");
+      EXPECT_EQ(
+          view.Text(Control::Text5),
+          p.call == &Panel::HScroll3_Change || p.call == &Panel::HScroll3_Scroll ? "9" : "100");
+    }
+  }
+}
+
+TEST_F(PanelTest, TheInvalidMarkClearsOnceAValidIdIsUsed) {
+  Connect();
+  view.SetText(Control::Text1, "200");
+  panel.HScroll2_Change();
+  ASSERT_TRUE(view.IsInvalid(Control::Text1));
+  view.SetText(Control::Text1, "127.4");
+  panel.HScroll3_Scroll();
+  EXPECT_FALSE(view.IsInvalid(Control::Text1));
+  EXPECT_EQ(Outputs(), Calls{"Output 80 E9 7F 64 B4 00 00"});
+}
+
+TEST_F(PanelTest, ABadIdIsMarkedAlsoWhileThePortIsClosed) {
+  view.SetText(Control::Text1, "-0.6");
+  panel.HScroll2_Change();
+  EXPECT_TRUE(view.IsInvalid(Control::Text1));
+  view.SetText(Control::Text1, "-0.4");
+  panel.HScroll2_Change();
+  EXPECT_FALSE(view.IsInvalid(Control::Text1));
+}
+
+TEST_F(PanelTest, ALostPortShowsConnectAndTellsTheOperator) {
+  Connect();
+  link.LosePort();
+  EXPECT_EQ(view.Caption(Control::Command1), "Connect");
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].prompt, "Connect error!");
+  EXPECT_FALSE(view.Messages()[0].reason.empty());
+  for (const Procedure& p : kSenders) (panel.*p.call)();
+  EXPECT_TRUE(link.Calls().empty()) << "nothing is sent until a new connect";
+  panel.Command1_Click();
+  EXPECT_TRUE(link.PortOpen());
+  EXPECT_EQ(view.Caption(Control::Command1), "NotConnect");
+}
+
+TEST(PanelFailingWrite, IsHandledAsALostPort) {
+  for (const char* failing : {"InBufferCount", "Output"}) {
+    for (const Procedure& p : kSenders) {
+      SCOPED_TRACE(std::string(failing) + " in " + p.name);
+      RecordingView view;
+      RecordingLink link;
+      Panel panel(view, link);
+      panel.Command1_Click();
+      link.FailOn(failing, "write failed: Input/output error");
+      (panel.*p.call)();
+      EXPECT_FALSE(link.PortOpen()) << "the panel closes what the link left open";
+      EXPECT_EQ(view.Caption(Control::Command1), "Connect");
+      ASSERT_EQ(view.Messages().size(), 1u);
+      EXPECT_EQ(view.Messages()[0].prompt, "Connect error!");
+      EXPECT_EQ(view.Messages()[0].reason, "write failed: Input/output error");
+      link.ClearCalls();
+      (panel.*p.call)();
+      EXPECT_TRUE(link.Calls().empty());
+    }
+  }
+}
+
+TEST_F(PanelTest, AFailingReadIsHandledAsALostPort) {
+  Connect();
+  link.FailOn("Input", "read failed");
+  link.Receive({1, 2, 3, 4, 5, 6, 7});
+  EXPECT_FALSE(link.PortOpen());
+  EXPECT_EQ(view.Caption(Control::Command1), "Connect");
+  ASSERT_EQ(view.Messages().size(), 1u);
+  EXPECT_EQ(view.Messages()[0].reason, "read failed");
+}
+
+}  // namespace
+}  // namespace korvalen::testing
