@@ -103,6 +103,15 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   QProcess panel;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  // libxkbcommon-x11 (Debian 12) copies X atom names with strndup() from a reply that is not
+  // NUL-terminated; the copy is bounded and correct, but AddressSanitizer's strndup check reads
+  // past the reply and aborts the sanitizer build before it shows a window. That one check is off
+  // for the panel under X; every other check stays on.
+  if (environment.contains(QStringLiteral("ASAN_OPTIONS"))) {
+    environment.insert(
+        QStringLiteral("ASAN_OPTIONS"),
+        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":intercept_strndup=0"));
+  }
   panel.setProcessEnvironment(environment);
   panel.start(QStringLiteral(KORVALEN_BINARY),
               {QStringLiteral("--port"), QString::fromStdString("1=" + device.SlavePath())});
@@ -130,7 +139,7 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   EXPECT_EQ(device.ReadExactly(7, 20s, pump),
             (std::vector<std::uint8_t>{0x80, 0xEF, 0x00, 0x00, 0x91, 0x00, 0x00}));
   ASSERT_TRUE(panel.waitForFinished(5'000));
-  EXPECT_EQ(panel.exitCode(), 0);
+  EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
   EXPECT_TRUE(device.ReadAvailable().empty());
 }
 
