@@ -122,7 +122,7 @@ SimulatorWindow::SimulatorWindow(sim::SimulatedDevice& device, QWidget* parent)
   form->addRow(QStringLiteral("Fault:"), fault_mode_);
   form->addRow(QStringLiteral("Replies sent:"), replies_);
   form->addRow(QStringLiteral("Last reply:"), last_reply_);
-  form->addRow(QStringLiteral("Rejected:"), rejected_);
+  form->addRow(QStringLiteral("Rejected frames:"), rejected_);
   auto* layout = new QVBoxLayout(this);  // installs itself on this window, which owns it
   layout->addLayout(form);
   layout->addWidget(new QLabel(QStringLiteral("Axes:"), this));
@@ -219,7 +219,7 @@ void SimulatorWindow::ShowAxes() {
 
 void SimulatorWindow::ShowCounts() {
   replies_->setText(QString::number(device_.RepliesSent()));
-  rejected_->setText(QStringLiteral("%1 frames, %2 bytes skipped")
+  rejected_->setText(QStringLiteral("%1 (%2 bytes skipped)")
                          .arg(device_.RejectedFrames())
                          .arg(device_.SkippedBytes()));
 }
