@@ -108,6 +108,7 @@ TEST(AdapterPulled, MidDragEndsInOneMessageNoFurtherFrameAndAnIdleLoop) {
   const WakeupCounter counter;
   const auto cpu_before = CpuTime();
   PumpFor(200ms);
+  ::testing::Test::RecordProperty("idle_wakeups", counter.Wakeups());
   EXPECT_LT(counter.Wakeups(), 50);
   EXPECT_LT(CpuTime() - cpu_before, 100ms);
 
@@ -285,6 +286,10 @@ TEST(Noise, AMegabyteKeepsTheWindowResponsiveTheBufferSmallAndShowsNothingFalse)
   beating = false;
   PumpFor(100ms);
 
+  ::testing::Test::RecordProperty(
+      "longest_wait_us",
+      static_cast<int>(std::chrono::duration_cast<std::chrono::microseconds>(longest).count()));
+  ::testing::Test::RecordProperty("reads", static_cast<int>(bench.Probe().Reads().size()));
   EXPECT_EQ(bench.Probe().BytesRead(), kFlood + 7) << "every byte drained, none kept back";
   EXPECT_GT(beats, 10);
   EXPECT_LT(longest, 100ms)
@@ -294,6 +299,7 @@ TEST(Noise, AMegabyteKeepsTheWindowResponsiveTheBufferSmallAndShowsNothingFalse)
   std::size_t largest = 0;
   for (const Bytes& read : bench.Probe().Reads()) largest = std::max(largest, read.size());
   EXPECT_LE(largest, std::size_t{64} << 10) << "the link may not pile the flood up";
+  ::testing::Test::RecordProperty("largest_read", static_cast<int>(largest));
 
   // Any read of exactly 7 is a reading, noise or not; nothing else may reach the fields.
   std::string current = "0";
@@ -389,9 +395,9 @@ INSTANTIATE_TEST_SUITE_P(Messages, ReplyDuringBox, ::testing::ValuesIn(kBoxOpenC
 
 // ---- Exit while the device is slow to take bytes ----
 
-// Fills what the line holds towards the device, as earlier traffic the device has not read yet would.
-// The terminal moves bytes on to the reading side a moment after a write, so the line is full only
-// once a pause leaves no more room.
+// Fills what the line holds towards the device, as earlier traffic the device has not read yet
+// would. The terminal moves bytes on to the reading side a moment after a write, so the line is
+// full only once a pause leaves no more room.
 Bytes FillLine(int slave) {
   ::fcntl(slave, F_SETFL, ::fcntl(slave, F_GETFL) | O_NONBLOCK);
   Bytes filler;
