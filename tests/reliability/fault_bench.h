@@ -45,18 +45,22 @@ inline Bytes PositionBytes(int position) {
   return Frame(0, position / 256, position % 256);
 }
 
-// Passes every call to the real link and keeps what each read returned, so a test can say how the
-// bytes came off the line (one read of 7, one of 8...) and not only what the window showed.
-class ReadProbe final : public SerialLink {
+// Passes every call to the real link and keeps what each read returned and each write handed over,
+// so a test can say how the bytes came off the line (one read of 7, one of 8...) and what the panel
+// tried to send, not only what the window showed and the device received.
+class LinkProbe final : public SerialLink {
  public:
-  explicit ReadProbe(SerialLink& link) : link_(link) {}
+  explicit LinkProbe(SerialLink& link) : link_(link) {}
 
   void SetCommPort(std::int16_t port) override { link_.SetCommPort(port); }
   void SetSettings(const std::string& settings) override { link_.SetSettings(settings); }
   [[nodiscard]] bool PortOpen() const override { return link_.PortOpen(); }
   void SetPortOpen(bool open) override { link_.SetPortOpen(open); }
   void SetInBufferCount(int count) override { link_.SetInBufferCount(count); }
-  void SetOutput(std::span<const std::uint8_t> bytes) override { link_.SetOutput(bytes); }
+  void SetOutput(std::span<const std::uint8_t> bytes) override {
+    outputs_.emplace_back(bytes.begin(), bytes.end());
+    link_.SetOutput(bytes);
+  }
   [[nodiscard]] std::int16_t CommEvent() const override { return link_.CommEvent(); }
   [[nodiscard]] Bytes Input() override {
     Bytes bytes = link_.Input();
@@ -71,6 +75,7 @@ class ReadProbe final : public SerialLink {
 
   [[nodiscard]] const std::vector<Bytes>& Reads() const { return reads_; }
   [[nodiscard]] const std::vector<bool>& ReadWhileBoxOpen() const { return read_while_box_open_; }
+  [[nodiscard]] const std::vector<Bytes>& Outputs() const { return outputs_; }
   [[nodiscard]] std::size_t BytesRead() const {
     std::size_t total = 0;
     for (const Bytes& read : reads_) total += read.size();
@@ -81,6 +86,7 @@ class ReadProbe final : public SerialLink {
   SerialLink& link_;
   std::vector<Bytes> reads_;
   std::vector<bool> read_while_box_open_;
+  std::vector<Bytes> outputs_;
 };
 
 struct ShownBox {
@@ -210,12 +216,12 @@ class Bench {
   [[nodiscard]] const Panel& State() const { return window_->State(); }
   [[nodiscard]] frm_Korvalen& Window() const { return *window_; }
   [[nodiscard]] HostSerialLink& Comm() { return comm_; }
-  [[nodiscard]] const ReadProbe& Probe() const { return probe_; }
+  [[nodiscard]] const LinkProbe& Probe() const { return probe_; }
   [[nodiscard]] BoxWatcher& Boxes() { return boxes_; }
 
  private:
   HostSerialLink comm_;
-  ReadProbe probe_;
+  LinkProbe probe_;
   BoxWatcher boxes_;
   std::unique_ptr<frm_Korvalen> window_;
 };
