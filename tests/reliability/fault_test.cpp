@@ -142,6 +142,10 @@ struct PortHeld {
   std::string (*reason)(const std::string& path);
 };
 
+void PrintTo(const PortHeld& held, std::ostream* out) {
+  *out << held.name;
+}
+
 std::string Busy(const std::string& path) {
   return "busy: another program has " + path + " open";
 }
@@ -358,6 +362,10 @@ const BoxOpenCase kBoxOpenCases[] = {
     {"OutOfRangeAfterMove", "300", {"Connect error!", "the port number must be 0 to 255"}, true},
 };
 
+void PrintTo(const BoxOpenCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class ReplyDuringBox : public ::testing::TestWithParam<BoxOpenCase> {};
 
 TEST_P(ReplyDuringBox, IsHandledAsAtAnyOtherTime) {
@@ -434,6 +442,10 @@ const SlowReader kSlowReaders[] = {
     {"ReadsAfterAWhile", 300ms, true},
     {"NeverReadsInTime", 3000ms, false},
 };
+
+void PrintTo(const SlowReader& slow, std::ostream* out) {
+  *out << slow.name;
+}
 
 class ExitWhileDeviceSlow : public ::testing::TestWithParam<SlowReader> {};
 
