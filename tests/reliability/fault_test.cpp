@@ -137,7 +137,7 @@ std::shared_ptr<void> HoldOpenWith(const std::string& path, bool flock_it) {
 
 struct PortHeld {
   const char* name;
-  bool only_unprivileged;  // root passes these checks by design
+  bool only_unprivileged;  // root passes this check by design
   Hold hold;
   std::string (*reason)(const std::string& path);
 };
@@ -162,7 +162,7 @@ const PortHeld kHeldPorts[] = {
      Busy},
     {"LockedWithFlock", false, [](const std::string& path) { return HoldOpenWith(path, true); },
      Busy},
-    {"OpenedExclusively", true, [](const std::string& path) { return HoldOpenWith(path, false); },
+    {"OpenedExclusively", false, [](const std::string& path) { return HoldOpenWith(path, false); },
      Busy},
     {"NoPermission", true,
      [](const std::string& path) -> std::shared_ptr<void> {
