@@ -68,8 +68,6 @@ std::chrono::nanoseconds CpuTime() {
   return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
-// ---- The adapter pulled out while the position thumb is being dragged ----
-
 TEST(AdapterPulled, MidDragEndsInOneMessageNoFurtherFrameAndAnIdleLoop) {
   sim::SimulatedDevice device;
   const FrameLog log(device);
@@ -118,8 +116,6 @@ TEST(AdapterPulled, MidDragEndsInOneMessageNoFurtherFrameAndAnIdleLoop) {
   EXPECT_EQ(bench.Boxes().Shown().size(), 1u) << "a closed port drops commands silently";
 }
 
-// ---- A port that cannot be had ----
-
 // Holds the port the way another program would, until the returned handle goes.
 using Hold = std::shared_ptr<void> (*)(const std::string& path);
 
@@ -127,7 +123,11 @@ std::shared_ptr<void> HoldOpenWith(const std::string& path, bool flock_it) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "open " + path);
   const int held = flock_it ? ::flock(fd, LOCK_EX | LOCK_NB) : ::ioctl(fd, TIOCEXCL);
-  if (held != 0) throw std::system_error(errno, std::generic_category(), "hold " + path);
+  if (held != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw std::system_error(error, std::generic_category(), "hold " + path);
+  }
   return {nullptr, [fd](void*) {
             // The exclusive flag belongs to the terminal, which the device side keeps open.
             ::ioctl(fd, TIOCNXCL);
@@ -208,8 +208,6 @@ TEST_P(PortUnavailable, ConnectSaysWhyKeepsCaptionAndPortAndWorksOnceFree) {
 INSTANTIATE_TEST_SUITE_P(Holders, PortUnavailable, ::testing::ValuesIn(kHeldPorts),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// ---- Replies that do not come as one clean read ----
-
 TEST(CutReply, SplitThreeAndFourWithAPauseIsShownOnce) {
   sim::SimulatedDevice device;
   device.SetFaultSettings({.split_pause = 150ms, .split_at = 3});
@@ -259,8 +257,6 @@ TEST(CutReply, EightBytesAtOnceAreDroppedAndTheNextSevenShown) {
   EXPECT_EQ(bench.Text(Control::Text4), " 12");
   EXPECT_TRUE(device.ReadAvailable().empty()) << "a reply is never answered";
 }
-
-// ---- A megabyte of noise while a reading is awaited ----
 
 TEST(Noise, AMegabyteKeepsTheWindowResponsiveTheBufferSmallAndShowsNothingFalse) {
   constexpr std::size_t kFlood = std::size_t{1} << 20;
@@ -319,8 +315,6 @@ TEST(Noise, AMegabyteKeepsTheWindowResponsiveTheBufferSmallAndShowsNothingFalse)
   EXPECT_TRUE(bench.Comm().PortOpen());
   EXPECT_TRUE(bench.Boxes().Shown().empty());
 }
-
-// ---- When a reply comes ----
 
 TEST(LateReply, AfterASliderMoveItIsReadAndDropped) {
   test::PtyPair device;
@@ -401,8 +395,6 @@ TEST_P(ReplyDuringBox, IsHandledAsAtAnyOtherTime) {
 
 INSTANTIATE_TEST_SUITE_P(Messages, ReplyDuringBox, ::testing::ValuesIn(kBoxOpenCases),
                          [](const auto& row) { return std::string(row.param.name); });
-
-// ---- Exit while the device is slow to take bytes ----
 
 // Fills what the line holds towards the device, as earlier traffic the device has not read yet
 // would. The terminal moves bytes on to the reading side a moment after a write, so the line is
