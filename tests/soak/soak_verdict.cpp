@@ -15,7 +15,9 @@ std::string Growth(const SoakReport& report) {
   if (!report.rss_after_warmup || !report.rss_at_end) return "not measured";
   const double growth =
       static_cast<double>(*report.rss_at_end) - static_cast<double>(*report.rss_after_warmup);
-  return (growth < 0 ? "-" : "+") + MiB(growth < 0 ? -growth : growth);
+  std::string text = growth < 0 ? "-" : "+";
+  text += MiB(growth < 0 ? -growth : growth);
+  return text;
 }
 
 }  // namespace
