@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace korvalen::soak {
@@ -26,6 +27,11 @@ struct Case {
   std::size_t outstanding;
   const char* first_mismatch;  // the whole text, or empty
 };
+
+// Names the case in failure output instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class LedgerTest : public ::testing::TestWithParam<Case> {};
 

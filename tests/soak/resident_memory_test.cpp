@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace korvalen::soak {
@@ -12,6 +13,11 @@ struct Case {
   std::string status;
   std::optional<std::size_t> bytes;
 };
+
+// Names the case in failure output instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class ResidentMemoryTest : public ::testing::TestWithParam<Case> {};
 

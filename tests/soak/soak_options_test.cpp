@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <vector>
 
 namespace korvalen::soak {
@@ -16,6 +17,11 @@ struct Accepted {
   std::optional<std::chrono::seconds> duration;
   std::uint64_t warmup;
 };
+
+// Names the case in failure output instead of dumping its bytes.
+void PrintTo(const Accepted& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class AcceptedOptionsTest : public ::testing::TestWithParam<Accepted> {};
 
@@ -46,6 +52,11 @@ struct Refused {
   std::vector<std::string_view> args;
   const char* reason;  // the first line of the message
 };
+
+// Names the case in failure output instead of dumping its bytes.
+void PrintTo(const Refused& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class RefusedOptionsTest : public ::testing::TestWithParam<Refused> {};
 

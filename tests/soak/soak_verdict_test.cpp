@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 namespace korvalen::soak {
 namespace {
@@ -29,6 +30,11 @@ struct Case {
   bool bound_memory;
   std::vector<const char*> faults;  // a part of each fault, in order
 };
+
+// Names the case in failure output instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class VerdictTest : public ::testing::TestWithParam<Case> {};
 
