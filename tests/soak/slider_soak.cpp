@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <exception>
 #include <functional>
+#include <stdexcept>
 
 #include "panel/frm_korvalen.h"
 #include "protocol/frame.h"
@@ -101,7 +102,7 @@ class SliderSoak {
 
  private:
   template <typename T>
-  T* Control(const char* name) {
+  T* Find(const char* name) {
     T* const child = window_.findChild<T*>(QString::fromLatin1(name));
     if (child == nullptr) throw std::logic_error(std::string("the window has no ") + name);
     return child;
@@ -117,8 +118,8 @@ class SliderSoak {
       Fail("the window was never shown");
       return false;
     }
-    auto* const port = Control<QLineEdit>("Text6");
-    auto* const connect = Control<QPushButton>("Command1");
+    auto* const port = Find<QLineEdit>("Text6");
+    auto* const connect = Find<QPushButton>("Command1");
     port->selectAll();
     QTest::keyClicks(port, "1");
     QTest::mouseClick(connect, Qt::LeftButton);
@@ -131,8 +132,8 @@ class SliderSoak {
   }
 
   void Stream() {
-    auto* const position = Control<QScrollBar>("HScroll2");
-    auto* const speed = Control<QScrollBar>("HScroll3");
+    auto* const position = Find<QScrollBar>("HScroll2");
+    auto* const speed = Find<QScrollBar>("HScroll3");
     for (bool on_position = true; Wanted(1); on_position = !on_position) {
       NextId();
       if (on_position) {
@@ -146,7 +147,7 @@ class SliderSoak {
   // A new ID for every drag, so byte 1 or 2 of the frames changes too; the ID slider sends
   // nothing, and a frame from it would show as one nobody owed.
   void NextId() {
-    auto* const id = Control<QScrollBar>("HScroll1");
+    auto* const id = Find<QScrollBar>("HScroll1");
     id->setFocus();
     QTest::keyClick(id, id->value() == id->maximum() ? Qt::Key_Home : Qt::Key_Right);
     id_ = id->value();
