@@ -83,9 +83,10 @@ void ReadExactly(int fd, std::span<std::uint8_t> into, std::chrono::milliseconds
     const ssize_t got = ::read(fd, into.data() + done, into.size() - done);
     if (got > 0) {
       done += static_cast<std::size_t>(got);
-    } else if (got < 0 && errno == EAGAIN) {
+    } else if (got == 0 || errno == EAGAIN) {
+      // A terminal set to VMIN 0, as the link sets its end, reads 0 bytes instead of EAGAIN.
       Wait(fd, POLLIN, deadline);
-    } else if (got == 0 || errno != EINTR) {
+    } else if (errno != EINTR) {
       ThrowErrno("read");
     }
   }
