@@ -94,7 +94,7 @@ std::vector<Row> CommandLatencyRows(int samples) {
       Cat("QTest click on Feedback until 7 bytes read on the master; floor: write() 7 bytes to "
           "the slave, read() them on the master; inside the click median ",
           click_time.median, " us, p99 ", click_time.p99, " us; inside the bare write() median ",
-          write_time.median, " us, p99 ", write_time.p99", " us"));
+          write_time.median, " us, p99 ", write_time.p99, " us"));
 }
 
 std::vector<Row> RoundTripRows(int samples) {
