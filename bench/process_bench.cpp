@@ -94,14 +94,14 @@ struct Idle {
   double tick_cpu_ms = 0;
   std::int64_t switches = 0;
   int threads = 0;
+  int traced_threads = 0;
   std::int64_t syscalls = 0;
   std::string calls;  // "poll 3, read 1"
 };
 
 // Leaves a shown program alone for `seconds`, reading the scheduler's figures, then for as long
 // again under strace. The two are apart because attaching a tracer is itself a wakeup.
-Idle LeaveAlone(ChildProcess& child, int seconds, const std::string& trace_file,
-                const std::string& log) {
+Idle LeaveAlone(ChildProcess& child, int seconds, const std::string& trace_file) {
   // Repaints after the click, the tooltip timer of a hovered widget: all over well within this.
   std::this_thread::sleep_for(2s);
   const std::optional<ProcessUsage> before = Usage(child.Pid());
@@ -114,14 +114,28 @@ Idle LeaveAlone(ChildProcess& child, int seconds, const std::string& trace_file,
   idle.switches = after->switches - before->switches;
   idle.threads = after->threads;
 
+  // strace -c prints no table at all when no call completed, so its own report of each thread it
+  // attached to is what tells a quiet process from a trace that never began.
+  const std::string trace_log = trace_file + ".attach";
   std::filesystem::remove(trace_file);
+  std::filesystem::remove(trace_log);
   {
-    ChildProcess strace(
-        {"strace", "-f", "-c", "-q", "-o", trace_file, "-p", std::to_string(child.Pid())}, {}, log);
+    ChildProcess strace({"strace", "-f", "-c", "-o", trace_file, "-p", std::to_string(child.Pid())},
+                        {}, trace_log);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     strace.Stop(SIGINT);
   }
-  if (!std::filesystem::exists(trace_file)) throw std::runtime_error("strace wrote no summary");
+  std::ifstream attach_lines(trace_log);
+  for (std::string line; std::getline(attach_lines, line);) {
+    // "Process 12 attached", or "Process 12 attached with 5 threads".
+    const std::size_t with = line.find(" attached with ");
+    if (with != std::string::npos) {
+      idle.traced_threads += std::stoi(line.substr(with + 15));
+    } else if (line.find(" attached") != std::string::npos) {
+      ++idle.traced_threads;
+    }
+  }
+  if (idle.traced_threads == 0) throw std::runtime_error("strace attached to no thread");
   for (const auto& [name, calls] : StraceCounts(trace_file)) {
     if (name == "total") {
       idle.syscalls = calls;
@@ -195,7 +209,7 @@ std::vector<Row> IdleRows(const Programs& programs, int seconds) {
       if (Clock::now() > deadline) throw std::runtime_error("the click on Connect opened no port");
       std::this_thread::sleep_for(10ms);
     }
-    panel = LeaveAlone(child, seconds, trace_file, programs.log);
+    panel = LeaveAlone(child, seconds, trace_file);
     Drain(pty.Master());
   }
 
@@ -206,7 +220,7 @@ std::vector<Row> IdleRows(const Programs& programs, int seconds) {
     const std::optional<WindowWatch::Shown> shown = watch.WaitFor(child.Pid(), start + 30s);
     if (!shown) throw std::runtime_error("the minimal window showed no window");
     ClickAt(shown->window, 100, 50, programs.log);  // its one button
-    minimal = LeaveAlone(child, seconds, trace_file, programs.log);
+    minimal = LeaveAlone(child, seconds, trace_file);
   }
 
   const std::string span = Cat(seconds, " s");
@@ -229,8 +243,8 @@ std::vector<Row> IdleRows(const Programs& programs, int seconds) {
   calls.limit = 0;
   calls.target = "0";
   calls.detail =
-      Cat("the ", span,
-          " after the first; panel: ", panel.calls.empty() ? std::string("none") : panel.calls,
+      Cat("the ", span, " after the first, strace on all ", panel.traced_threads,
+          " threads; panel: ", panel.calls.empty() ? std::string("none") : panel.calls,
           "; minimal window: ", minimal.calls.empty() ? std::string("none") : minimal.calls);
   return {cpu, switches, calls};
 }
