@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -66,6 +67,21 @@ std::optional<ProcessUsage> Usage(pid_t pid) {
   }
   if (usage.threads == 0) return std::nullopt;
   return usage;
+}
+
+std::string ThreadNames(pid_t pid) {
+  std::map<std::string, int> counts;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator(Cat("/proc/", pid, "/task"), error)) {
+    std::string name = ReadAll(task.path() / "comm");
+    while (!name.empty() && name.back() == '\n') name.pop_back();
+    ++counts[name];
+  }
+  std::string names;
+  for (const auto& [name, count] : counts) {
+    names += Cat(names.empty() ? "" : ", ", name, count > 1 ? Cat(" x", count) : "");
+  }
+  return names;
 }
 
 std::string LoadAverage() {

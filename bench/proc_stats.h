@@ -21,6 +21,9 @@ struct ProcessUsage {
 
 [[nodiscard]] std::optional<ProcessUsage> Usage(pid_t pid);
 
+// The names of a process's threads, "main, QXcbEventQueue, Thread (pooled) x2".
+[[nodiscard]] std::string ThreadNames(pid_t pid);
+
 // The three load averages as /proc/loadavg gives them.
 [[nodiscard]] std::string LoadAverage();
 

@@ -95,6 +95,7 @@ struct Idle {
   std::int64_t switches = 0;
   int threads = 0;
   int traced_threads = 0;
+  std::string thread_names;
   std::int64_t syscalls = 0;
   std::string calls;  // "poll 3, read 1"
 };
@@ -113,6 +114,7 @@ Idle LeaveAlone(ChildProcess& child, int seconds, const std::string& trace_file)
   idle.tick_cpu_ms = after->cpu_ms - before->cpu_ms;
   idle.switches = after->switches - before->switches;
   idle.threads = after->threads;
+  idle.thread_names = ThreadNames(child.Pid());
 
   // strace -c prints no table at all when no call completed, so its own report of each thread it
   // attached to is what tells a quiet process from a trace that never began.
@@ -228,9 +230,11 @@ std::vector<Row> IdleRows(const Programs& programs, int seconds) {
   cpu.limit = 10;
   cpu.strict = true;
   cpu.target = "< 10 ms";
-  cpu.detail = Cat("connected to a pty, focus on Connect; schedstat run time of all ",
-                   panel.threads, " threads (utime+stime ", panel.tick_cpu_ms,
-                   " ms); floor: the minimal window left alone");
+  cpu.detail =
+      Cat("connected to a pty, focus on Connect, from 2 s after the click; schedstat run "
+          "time of all threads (",
+          panel.thread_names, "), utime+stime ", panel.tick_cpu_ms,
+          " ms; floor: the minimal window (", minimal.thread_names, ") left alone");
 
   Row switches("Idle: wakeups (context switches) in " + span, "",
                static_cast<double>(panel.switches), static_cast<double>(minimal.switches));
