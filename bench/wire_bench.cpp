@@ -63,7 +63,9 @@ std::vector<Row> CommandLatencyRows(int samples) {
     WriteAll(slave, request);
     inside_write.push_back(Micros(Clock::now() - start));
     ReadExactly(master, got);
-    return Micros(Clock::now() - start);
+    const double elapsed = Micros(Clock::now() - start);
+    if (got != request) throw std::runtime_error("the bare write came out altered");
+    return elapsed;
   };
   const auto click = [&] {
     const auto start = Clock::now();
@@ -71,11 +73,15 @@ std::vector<Row> CommandLatencyRows(int samples) {
     inside_click.push_back(Micros(Clock::now() - start));
     ReadExactly(master, got);
     const double elapsed = Micros(Clock::now() - start);
-    if (got != request) throw std::runtime_error("the panel sent something else than Feedback");
+    if (got != request) throw std::runtime_error("the click sent something other than Feedback");
     return elapsed;
   };
 
   for (int i = 0; i < kWarmUp + samples; ++i) {
+    if (i == kWarmUp) {
+      inside_click.clear();
+      inside_write.clear();
+    }
     // Alternating which goes first keeps any drift of the machine out of the difference.
     const double first = i % 2 == 0 ? bare() : click();
     const double second = i % 2 == 0 ? click() : bare();
