@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 namespace korvalen::bench {
 namespace {
@@ -22,10 +23,14 @@ using XcbReply = std::unique_ptr<T, FreeDeleter<T>>;
 
 WindowWatch::WindowWatch() {
   int screen_number = 0;
-  connection_ = xcb_connect(nullptr, &screen_number);
-  if (xcb_connection_has_error(connection_) != 0) {
+  // A server that resets after its last client left refuses connections for a moment.
+  const auto give_up = Clock::now() + std::chrono::seconds(3);
+  while (true) {
+    connection_ = xcb_connect(nullptr, &screen_number);
+    if (xcb_connection_has_error(connection_) == 0) break;
     xcb_disconnect(connection_);
-    throw std::runtime_error("no X display (run under xvfb-run)");
+    if (Clock::now() >= give_up) throw std::runtime_error("no X display (run under xvfb-run)");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection_));
   for (int i = 0; i < screen_number; ++i) xcb_screen_next(&screens);
