@@ -12,7 +12,9 @@ constexpr char kLineSettings[] = "19200,N,8,2";
 
 std::string Reading(std::uint8_t value) {
   // The blank stands where a sign would be; readings are never negative.
-  return " " + std::to_string(value);
+  std::string text(1, ' ');
+  text += std::to_string(value);
+  return text;
 }
 
 }  // namespace
