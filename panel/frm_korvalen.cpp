@@ -11,6 +11,8 @@
 #include <QToolTip>
 #include <stdexcept>
 
+#include "panel/command_button.h"
+
 namespace korvalen {
 namespace {
 
@@ -23,8 +25,9 @@ QRect Twips(int left, int top, int width, int height) {
           height / kTwipsPerPixel};
 }
 
+template <typename Button = QPushButton>
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect where) {
-  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  auto* button = new Button(QString::fromLatin1(caption), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setGeometry(where);
   button->setAutoDefault(false);
@@ -73,8 +76,12 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
       describe_ports_(std::move(describe_ports)),
       Command1_(MakeButton(this, "Command1", "Connect", Twips(420, 2640, 1335, 435))),
       Command2_(MakeButton(this, "Command2", "Exit", Twips(2040, 2640, 1335, 435))),
-      Command3_(MakeButton(this, "Command3", "Feedback", Twips(120, 960, 1695, 375))),
-      Command4_(MakeButton(this, "Command4", "Stop", Twips(120, 1440, 1695, 375))),
+      // Feedback and Stop/GO send a frame at every click, so the frame goes before the redraw; a
+      // box opens from them only when the port is lost. Connect and Exit open boxes in the normal
+      // course of their click, and a box must find the button beneath it drawn.
+      Command3_(
+          MakeButton<CommandButton>(this, "Command3", "Feedback", Twips(120, 960, 1695, 375))),
+      Command4_(MakeButton<CommandButton>(this, "Command4", "Stop", Twips(120, 1440, 1695, 375))),
       Text1_(MakeField(this, "Text1", "0", Twips(3060, 120, 675, 270), false)),
       Text2_(MakeField(this, "Text2", "1500", Twips(3000, 960, 735, 270), true)),
       Text3_(MakeField(this, "Text3", "0", Twips(960, 180, 795, 255), true)),
@@ -175,6 +182,9 @@ void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) 
 void frm_Korvalen::SetInvalid(Control field, const std::string& reason) {
   QLineEdit* const edit = Field(field);
   const QString why = QString::fromStdString(reason);
+  // Every position and speed frame asks again; a tooltip, a description and a style sheet set to
+  // what they are already would still cost events and a restyle per frame while a slider streams.
+  if (edit->toolTip() == why) return;
   edit->setToolTip(why);
   edit->setAccessibleDescription(why);
   edit->setStyleSheet(reason.empty() ? QString()

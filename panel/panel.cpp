@@ -68,11 +68,17 @@ void Panel::Command2_Click() {
   if (comm_.PortOpen()) {
     try {
       comm_.SetInBufferCount(0);
+      if (!comm_.PortOpen()) {
+        throw SerialError("the serial port went away before the shutdown frame could be sent");
+      }
       comm_.SetOutput(ShutdownFrame());
       comm_.SetPortOpen(false);
     } catch (const SerialError& error) {
-      // The device may still be running: the operator must hear that before the panel goes.
+      // The device may still be running: the operator must hear that before the panel goes. The
+      // program is ending, so nothing else runs while the box is open, the link's own notice of
+      // the same loss included.
       ClosePortQuietly();
+      ended_ = true;
       view_.MsgBox("Connect error!", error.what());
     }
   }
@@ -186,6 +192,9 @@ void Panel::SendFrame(const CommandFrame& frame) {
   try {
     // Bytes of an earlier reply must never join the answer to this frame.
     comm_.SetInBufferCount(0);
+    // Clearing can find the device gone: the link has then closed itself and reports the loss on
+    // its own, once; a write now would only report it a second time, with a vaguer reason.
+    if (!comm_.PortOpen()) return;
     comm_.SetOutput(frame);
   } catch (const SerialError& error) {
     PortLost(error.what());

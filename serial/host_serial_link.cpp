@@ -92,6 +92,34 @@ std::chrono::microseconds CharacterTime(const LineSettings& settings) {
   return std::chrono::microseconds(1'000'000LL * bits / settings.baud + 1);
 }
 
+// A descriptor of our own on the device while the port opens. Root passes the exclusive flag
+// another program set (TIOCEXCL), so we ask the terminal instead; and since this descriptor closes
+// only after the port's own has opened, its close is never the last one and never hangs the line
+// up.
+class ExclusiveProbe {
+ public:
+  explicit ExclusiveProbe(const std::string& path)
+      : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~ExclusiveProbe() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ExclusiveProbe(const ExclusiveProbe&) = delete;
+  ExclusiveProbe& operator=(const ExclusiveProbe&) = delete;
+
+  // False also when the probe could not open: the port's own open then says why.
+  [[nodiscard]] bool HeldExclusively() const {
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    return fd_ >= 0 && ::ioctl(fd_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#else
+    return false;
+#endif
+  }
+
+ private:
+  int fd_;
+};
+
 std::optional<LineErrorCounts> ReadLineErrors(int fd) {
 #ifdef __linux__
   serial_icounter_struct counts{};
@@ -157,6 +185,10 @@ class HostSerialLink::Port : public QObject {
     }
     if (::access(path->c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
       throw SerialError(PermissionDenied(*path));
+    }
+    const ExclusiveProbe probe(*path);
+    if (probe.HeldExclusively()) {
+      throw SerialError(Busy(*path));
     }
     serial_.setPortName(QString::fromStdString(*path));
     serial_.setBaudRate(settings_.baud);

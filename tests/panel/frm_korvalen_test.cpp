@@ -138,7 +138,7 @@ TEST_F(WindowTest, EveryControlStartsAtItsPlaceWithItsContent) {
     SCOPED_TRACE(c.name);
     QWidget* const widget = Child<QWidget>(c.name);
     ASSERT_NE(widget, nullptr);
-    EXPECT_STREQ(widget->metaObject()->className(), c.kind);
+    EXPECT_TRUE(widget->inherits(c.kind)) << widget->metaObject()->className();
     EXPECT_EQ(widget->geometry(), c.pixels);
     EXPECT_TRUE(widget->isVisible());
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -275,6 +275,61 @@ TEST_F(WindowTest, StopAndGoToggleAndSendRunStop) {
   Click("Command4");
   EXPECT_EQ(window->Caption(Control::Command4), "Stop");
   EXPECT_EQ(Outputs(), (Calls{"Output 80 EB 00 00 95 00 00", "Output 80 EB 00 01 94 00 00"}));
+}
+
+// Counts a widget's paint events and notes how many frames had gone out at the first of them.
+class PaintWatch : public QObject {
+ public:
+  PaintWatch(QWidget& widget, std::function<std::size_t()> frames_sent)
+      : widget_(widget), frames_sent_(std::move(frames_sent)) {
+    widget_.installEventFilter(this);
+  }
+  ~PaintWatch() override { widget_.removeEventFilter(this); }
+  PaintWatch(const PaintWatch&) = delete;
+  PaintWatch& operator=(const PaintWatch&) = delete;
+
+  int paints = 0;
+  std::size_t frames_at_first_paint = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == &widget_ && event->type() == QEvent::Paint && paints++ == 0) {
+      frames_at_first_paint = frames_sent_();
+    }
+    return false;
+  }
+
+ private:
+  QWidget& widget_;
+  std::function<std::size_t()> frames_sent_;
+};
+
+TEST_F(WindowTest, FeedbackAndStopGoSendTheirFrameBeforeTheButtonRedraws) {
+  Connect();
+  for (const char* name : {"Command3", "Command4"}) {
+    for (const bool by_key : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (by_key ? " by Space" : " by mouse"));
+      auto* const button = Child<QPushButton>(name);
+      button->setFocus();
+      QCoreApplication::processEvents();
+      const std::size_t before = Outputs().size();
+      const PaintWatch watch(*button, [this] { return Outputs().size(); });
+
+      if (by_key) {
+        QTest::keyClick(button, Qt::Key_Space);
+      } else {
+        QTest::mouseClick(button, Qt::LeftButton);
+      }
+      EXPECT_EQ(Outputs().size(), before + 1);
+      EXPECT_EQ(watch.paints, 0) << "the button redrew itself before its frame left";
+      EXPECT_FALSE(button->isDown());
+
+      for (int turn = 0; turn < 200 && watch.paints == 0; ++turn) QTest::qWait(5);
+      EXPECT_GT(watch.paints, 0) << "the held redraw never came";
+      EXPECT_EQ(watch.frames_at_first_paint, before + 1);
+    }
+  }
+  EXPECT_EQ(window->Caption(Control::Command4), "Stop") << "two clicks: GO, then Stop again";
 }
 
 TEST_F(WindowTest, MessageBoxesAreOkOnlyWithoutIconAndCarryTheReasonAsSecondLine) {

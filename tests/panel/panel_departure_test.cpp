@@ -103,5 +103,56 @@ TEST_F(PanelTest, AFailingReadIsHandledAsALostPort) {
   EXPECT_EQ(view.Messages()[0].reason, "read failed");
 }
 
+// The host's link closes itself when clearing the input finds the device gone, and tells the panel
+// from its event loop a moment later.
+class VanishingLink : public RecordingLink {
+ public:
+  void SetInBufferCount(int count) override {
+    RecordingLink::SetInBufferCount(count);
+    if (vanish_) SetOpenWithoutRecord(false);
+  }
+  void VanishOnNextClear() { vanish_ = true; }
+
+ private:
+  bool vanish_ = false;
+};
+
+TEST(PanelPortGoneWhileClearing, SendsNothingAndTheLossIsReportedOnce) {
+  for (const Procedure& p : kSenders) {
+    SCOPED_TRACE(p.name);
+    RecordingView view;
+    VanishingLink link;
+    Panel panel(view, link);
+    panel.Command1_Click();
+    link.ClearCalls();
+    link.VanishOnNextClear();
+    (panel.*p.call)();
+    EXPECT_EQ(link.Calls(), Calls{"InBufferCount 0"}) << "no write to a port that is gone";
+    EXPECT_TRUE(view.Messages().empty()) << "the link's notice is what reports the loss";
+    link.LosePort();
+    EXPECT_EQ(view.Messages(),
+              (std::vector<RecordingView::Message>{
+                  {"Connect error!", "the serial port went away; connect again"}}));
+    EXPECT_EQ(view.Caption(Control::Command1), "Connect");
+  }
+}
+
+TEST(PanelPortGoneWhileClearing, ExitSaysTheShutdownFrameWasNotSentOnceAndEnds) {
+  RecordingView view;
+  VanishingLink link;
+  Panel panel(view, link);
+  panel.Command1_Click();
+  link.ClearCalls();
+  link.VanishOnNextClear();
+  view.WhileBoxOpen([&link] { link.LosePort(); });
+  panel.Command2_Click();
+  EXPECT_EQ(link.Calls(), Calls{"InBufferCount 0"});
+  EXPECT_EQ(view.Messages(),
+            (std::vector<RecordingView::Message>{
+                {"Connect error!",
+                 "the serial port went away before the shutdown frame could be sent"}}));
+  EXPECT_EQ(view.Ends(), 1);
+}
+
 }  // namespace
 }  // namespace korvalen::testing

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -262,6 +263,20 @@ TEST_F(HostSerialLinkTest, AnotherProgramsLockMakesThePortBusy) {
   EXPECT_EQ(OpenFailure(link_).rfind("busy: ", 0), 0U) << OpenFailure(link_);
   ::close(other);
   EXPECT_EQ(OpenFailure(link_), "opened");
+}
+
+TEST_F(HostSerialLinkTest, AnotherProgramsExclusiveOpenMakesThePortBusyForRootToo) {
+  const int other = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+  EXPECT_EQ(OpenFailure(link_), "busy: another program has " + pty_.SlavePath() + " open");
+  EXPECT_FALSE(link_.PortOpen());
+  ::ioctl(other, TIOCNXCL);
+  ::close(other);
+  EXPECT_EQ(OpenFailure(link_), "opened");
+  ExpectReceived({});
+  link_.SetOutput(Bytes{1, 2, 3});
+  ExpectReceived({1, 2, 3});
 }
 
 // Exit codes of the child that tries the port while this process holds it.

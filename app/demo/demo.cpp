@@ -1,0 +1,53 @@
+#include "app/demo/demo.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
+#include <optional>
+
+namespace korvalen {
+namespace {
+
+// Room for the window manager's frames between the two windows.
+constexpr int kGap = 24;
+
+}  // namespace
+
+PortTable DemoPorts(const std::string& device_path) {
+  return [device_path](int port) -> std::optional<std::string> {
+    if (port == 1) return device_path;
+    return std::nullopt;
+  };
+}
+
+std::string DescribeDemoPorts(const std::string& device_path) {
+  return "1: " + device_path + "  Simulated device";
+}
+
+Demo::Demo()
+    : comm_(DemoPorts(device_.SlavePath())),
+      panel_(comm_, [path = device_.SlavePath()] { return DescribeDemoPorts(path); }),
+      simulator_(device_) {
+  // Closing the panel ends the demo; the simulator window alone does not keep it running.
+  simulator_.setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+void Demo::Show() {
+  // Positions are set before showing, so the pair comes up centred however the window manager
+  // would otherwise place them.
+  const QScreen* const screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr) {
+    const QRect available = screen->availableGeometry();
+    const int width = panel_.width() + kGap + simulator_.width();
+    const int height = std::max(panel_.height(), simulator_.height());
+    const QPoint origin(available.left() + std::max(0, (available.width() - width) / 2),
+                        available.top() + std::max(0, (available.height() - height) / 2));
+    panel_.move(origin);
+    simulator_.move(origin + QPoint(panel_.width() + kGap, 0));
+  }
+  panel_.show();
+  simulator_.show();
+  panel_.activateWindow();
+}
+
+}  // namespace korvalen
