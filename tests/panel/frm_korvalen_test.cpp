@@ -1,4 +1,5 @@
 #include "panel/frm_korvalen.h"
+#include "tests/panel/scroll_bar_part.h"
 
 #include <gtest/gtest.h>
 
@@ -71,19 +72,7 @@ class WindowTest : public ::testing::Test {
   }
 
   [[nodiscard]] static QRect SubControl(QScrollBar* bar, QStyle::SubControl part) {
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.subControls = QStyle::SC_All;
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.upsideDown = bar->invertedAppearance();
-    if (bar->orientation() == Qt::Horizontal) option.state |= QStyle::State_Horizontal;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+    return test::ScrollBarPart(bar, part);
   }
 
   [[nodiscard]] std::vector<std::string> Outputs() const {

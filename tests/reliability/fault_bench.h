@@ -23,6 +23,7 @@
 
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
+#include "tests/panel/scroll_bar_part.h"
 
 namespace korvalen::testing {
 
@@ -189,20 +190,7 @@ class Bench {
   // Where the operator grabs the slider's thumb.
   [[nodiscard]] QPoint Thumb(const char* slider) const {
     auto* const bar = Child<QScrollBar>(slider);
-    QStyleOptionSlider option;
-    option.initFrom(bar);
-    option.subControls = QStyle::SC_All;
-    option.orientation = bar->orientation();
-    option.minimum = bar->minimum();
-    option.maximum = bar->maximum();
-    option.sliderPosition = bar->sliderPosition();
-    option.sliderValue = bar->value();
-    option.singleStep = bar->singleStep();
-    option.pageStep = bar->pageStep();
-    option.state |= QStyle::State_Horizontal;
-    return bar->style()
-        ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar)
-        .center();
+    return test::ScrollBarPart(bar, QStyle::SC_ScrollBarSlider).center();
   }
 
   void PressKey(const char* slider, Qt::Key key) const {

@@ -1,4 +1,5 @@
 #include "tests/soak/slider_soak.h"
+#include "tests/panel/scroll_bar_part.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -37,20 +38,7 @@ constexpr auto kStallLimit = 20s;
 constexpr int kMaxStillMoves = 400;
 
 QRect Thumb(QScrollBar* bar) {
-  QStyleOptionSlider option;
-  option.initFrom(bar);
-  option.subControls = QStyle::SC_All;
-  option.orientation = bar->orientation();
-  option.minimum = bar->minimum();
-  option.maximum = bar->maximum();
-  option.sliderPosition = bar->sliderPosition();
-  option.sliderValue = bar->value();
-  option.singleStep = bar->singleStep();
-  option.pageStep = bar->pageStep();
-  option.upsideDown = bar->invertedAppearance();
-  if (bar->orientation() == Qt::Horizontal) option.state |= QStyle::State_Horizontal;
-  return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
-                                      bar);
+  return test::ScrollBarPart(bar, QStyle::SC_ScrollBarSlider);
 }
 
 class SliderSoak {
