@@ -13,6 +13,10 @@ function(korvalen_target_options target)
       -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(${target} PUBLIC -fsanitize=address,undefined)
   endif()
+  if(KORVALEN_COVERAGE)
+    target_compile_options(${target} PRIVATE --coverage)
+    target_link_options(${target} PUBLIC --coverage)
+  endif()
   if(KORVALEN_FUZZ)
     # Coverage for libFuzzer on every target; only the fuzz executables link its main.
     target_compile_options(${target} PRIVATE

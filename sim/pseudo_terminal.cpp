@@ -1,13 +1,19 @@
 #include "sim/pseudo_terminal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QThread>
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <stdexcept>
 #include <system_error>
+#include <optional>
 #include <utility>
 
 namespace korvalen::sim {
@@ -76,11 +82,31 @@ PseudoTerminal::PseudoTerminal() {
   slave_path_ = name.data();
   MakeRaw(master);
   MakeRaw(slave);
-  const int flags = fcntl(master, F_GETFL);
-  if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0) ThrowErrno("fcntl");
-  if (fcntl(master, F_SETFD, FD_CLOEXEC) != 0 || fcntl(slave, F_SETFD, FD_CLOEXEC) != 0) {
-    ThrowErrno("fcntl");
+  for (const int fd : {master, slave}) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) ThrowErrno("fcntl");
+    if (fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) ThrowErrno("fcntl");
   }
+}
+
+PortTable PseudoTerminal::Table() const {
+  return [path = slave_path_](int port) -> std::optional<std::string> {
+    if (port == 1) return path;
+    return std::nullopt;
+  };
+}
+
+void PseudoTerminal::Write(std::span<const std::uint8_t> bytes) const {
+  WriteAll(master_.Get(), bytes);
+}
+
+std::vector<std::uint8_t> PseudoTerminal::Read(std::size_t count,
+                                               std::chrono::milliseconds limit) const {
+  return ReadUpTo(master_.Get(), count, limit);
+}
+
+std::vector<std::uint8_t> PseudoTerminal::ReadAvailable() const {
+  return sim::ReadAvailable(master_.Get());
 }
 
 std::string PseudoTerminal::SlaveSettings() const {
@@ -109,6 +135,61 @@ std::string PseudoTerminal::SlaveSettings() const {
 void PseudoTerminal::HangUp() {
   master_.Reset();
   slave_.Reset();
+}
+
+void WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (put < 0 && errno == EAGAIN) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        throw std::runtime_error("the pseudo-terminal took no bytes for five seconds");
+      }
+      pollfd room{fd, POLLOUT, 0};
+      ::poll(&room, 1, 10);
+    } else if (put < 0 && errno != EINTR) {
+      ThrowErrno("write");
+    }
+  }
+}
+
+std::vector<std::uint8_t> ReadUpTo(int fd, std::size_t count, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  const bool own_loop = QCoreApplication::instance() != nullptr &&
+                        QThread::currentThread() == QCoreApplication::instance()->thread();
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(count);
+  std::array<std::uint8_t, 4096> chunk{};
+  while (bytes.size() < count) {
+    const std::size_t want = std::min(chunk.size(), count - bytes.size());
+    const ssize_t got = ::read(fd, chunk.data(), want);
+    if (got > 0) {
+      bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+      continue;
+    }
+    if (got < 0 && errno != EAGAIN && errno != EINTR) break;
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    // A terminal at VMIN 0 reads 0 bytes instead of EAGAIN; either way, wait a little for bytes
+    // already in the line before giving the event loop a turn.
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, 1) > 0 && (ready.revents & POLLIN) != 0) continue;
+    if ((ready.revents & (POLLHUP | POLLERR)) != 0 && !own_loop) break;
+    if (own_loop) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return bytes;
+}
+
+std::vector<std::uint8_t> ReadAvailable(int fd) {
+  std::vector<std::uint8_t> bytes;
+  std::array<std::uint8_t, 4096> chunk{};
+  ssize_t got = 0;
+  while ((got = ::read(fd, chunk.data(), chunk.size())) > 0) {
+    bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
+  }
+  return bytes;
 }
 
 }  // namespace korvalen::sim

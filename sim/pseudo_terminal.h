@@ -1,6 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "serial/host_serial_link.h"
 
 namespace korvalen::sim {
 
@@ -25,19 +31,28 @@ class UniqueFd {
 };
 
 // A pseudo-terminal pair standing in for a serial cable: the panel opens the slave by its path as
-// it would a real port, the device plays on the master. Both ends start raw so no byte is
-// translated or echoed back; the slave stays open here too, so the master keeps working while the
-// panel closes and reopens its side.
+// it would a real port, the device plays on the master. Both ends start raw and non-blocking so no
+// byte is translated or echoed back; the slave stays open here too, so the master keeps working
+// while the panel closes and reopens its side, and a bare write on it takes the panel's own line.
 class PseudoTerminal {
  public:
   // Throws std::system_error if the pair cannot be made.
   PseudoTerminal();
 
   [[nodiscard]] int Master() const { return master_.Get(); }
+  [[nodiscard]] int Slave() const { return slave_.Get(); }
   [[nodiscard]] bool Open() const { return master_.Valid(); }
   [[nodiscard]] const std::string& SlavePath() const { return slave_path_; }
+  // A port table in which port 1 is this pair's slave and no other number names a port.
+  [[nodiscard]] PortTable Table() const;
   // The line settings the panel last put on its end, as "19200,N,8,2".
   [[nodiscard]] std::string SlaveSettings() const;
+
+  // The device's side of the line.
+  void Write(std::span<const std::uint8_t> bytes) const;
+  [[nodiscard]] std::vector<std::uint8_t> Read(std::size_t count,
+                                               std::chrono::milliseconds limit) const;
+  [[nodiscard]] std::vector<std::uint8_t> ReadAvailable() const;
 
   // Closes both ends: whoever holds the slave sees the line hang up.
   void HangUp();
@@ -47,5 +62,18 @@ class PseudoTerminal {
   UniqueFd slave_;
   std::string slave_path_;
 };
+
+// Writes every byte to a non-blocking descriptor, waiting for room; throws std::system_error on
+// failure and std::runtime_error if no room comes within five seconds.
+void WriteAll(int fd, std::span<const std::uint8_t> bytes);
+
+// Reads from a non-blocking descriptor until `count` bytes came or `limit` passed, and returns
+// what came. While nothing waits it runs the caller's event loop (on the application's thread
+// only), so a sender driven by that loop can go on; bytes already on their way are taken first.
+[[nodiscard]] std::vector<std::uint8_t> ReadUpTo(int fd, std::size_t count,
+                                                 std::chrono::milliseconds limit);
+
+// Whatever waits on a non-blocking descriptor now, without waiting.
+[[nodiscard]] std::vector<std::uint8_t> ReadAvailable(int fd);
 
 }  // namespace korvalen::sim
