@@ -1,0 +1,39 @@
+# The Windows build (the `windows` preset, cross-built with MinGW-w64; script/windows): where the
+# program goes in the install tree, the MinGW runtime it needs beside it, and how the host runs the
+# test programs.
+
+# The program sits beside its DLLs, as Qt's deployment tool lays a Windows program out.
+set(CMAKE_INSTALL_BINDIR . CACHE PATH "Where the program is installed")
+
+# The compiler's own runtime: every program it links loads these.
+set(KORVALEN_MINGW_RUNTIME)
+foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(
+    COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+    OUTPUT_VARIABLE found
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+  get_filename_component(found "${found}" REALPATH)
+  if(NOT EXISTS "${found}")
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not ship ${dll}")
+  endif()
+  list(APPEND KORVALEN_MINGW_RUNTIME "${found}")
+endforeach()
+
+if(CMAKE_CROSSCOMPILING)
+  # CTest runs each Windows test program through Wine; its loader finds the Qt and MinGW DLLs on
+  # WINEPATH, and Qt finds its plugins beside its own DLLs.
+  find_program(KORVALEN_WINE wine)
+  if(KORVALEN_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVALEN_WINE})
+  endif()
+  set(wine_path "$<TARGET_FILE_DIR:Qt6::Core>")
+  foreach(dll ${KORVALEN_MINGW_RUNTIME})
+    get_filename_component(dir "${dll}" DIRECTORY)
+    list(APPEND wine_path "${dir}")
+  endforeach()
+  list(REMOVE_DUPLICATES wine_path)
+  # Wine reads unix paths through its Z: drive; a list separator other than ';' keeps CMake's
+  # environment lists whole.
+  list(TRANSFORM wine_path PREPEND "Z:")
+  string(REPLACE ";" "\\;" KORVALEN_WINE_PATH "${wine_path}")
+endif()
