@@ -2,8 +2,9 @@
 # program goes in the install tree, the MinGW runtime it needs beside it, and how the host runs the
 # test programs.
 
-# The program sits beside its DLLs, as Qt's deployment tool lays a Windows program out.
-set(CMAKE_INSTALL_BINDIR . CACHE PATH "Where the program is installed")
+# The program sits beside its DLLs, as Qt's deployment tool lays a Windows program out. Not the
+# cache entry: qt_standard_project_setup() has set that to bin already.
+set(CMAKE_INSTALL_BINDIR .)
 
 # The compiler's own runtime: every program it links loads these.
 set(KORVALEN_MINGW_RUNTIME)
@@ -32,8 +33,14 @@ if(CMAKE_CROSSCOMPILING)
     list(APPEND wine_path "${dir}")
   endforeach()
   list(REMOVE_DUPLICATES wine_path)
-  # Wine reads unix paths through its Z: drive; a list separator other than ';' keeps CMake's
-  # environment lists whole.
+  # Wine reads unix paths through its Z: drive. The ';' between them is escaped, so a test's
+  # ENVIRONMENT list keeps WINEPATH in one piece.
   list(TRANSFORM wine_path PREPEND "Z:")
-  string(REPLACE ";" "\\;" KORVALEN_WINE_PATH "${wine_path}")
+  string(REPLACE ";" "\\;" wine_path "${wine_path}")
+  # A prefix of the build's own, so tests never touch the user's Wine; quiet, and without the
+  # .NET and browser engines a new prefix would otherwise offer to download.
+  set(KORVALEN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine)
+  set(KORVALEN_WINE_ENVIRONMENT
+    "WINEPREFIX=${KORVALEN_WINE_PREFIX}" "WINEDEBUG=-all" "WINEDLLOVERRIDES=mscoree,mshtml="
+    "WINEPATH=${wine_path}")
 endif()

@@ -17,6 +17,20 @@ install(FILES
   $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
   $<TARGET_FILE:Qt6::SerialPort> ${KORVALEN_MINGW_RUNTIME}
   DESTINATION .)
+# Debian's MinGW runtime DLLs keep their debugging sections: 23 MiB of libstdc++ alone.
+set(runtime_names)
+foreach(dll ${KORVALEN_MINGW_RUNTIME})
+  get_filename_component(name ${dll} NAME)
+  list(APPEND runtime_names ${name})
+endforeach()
+string(CONFIGURE [[
+  foreach(name @runtime_names@)
+    execute_process(
+      COMMAND "@CMAKE_STRIP@" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${name}"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+]] strip_runtime @ONLY)
+install(CODE "${strip_runtime}")
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
 
@@ -32,6 +46,9 @@ set(CPACK_GENERATOR ZIP NSIS)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Korvalen)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Korvalen)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: it writes the 64-bit registry and Program Files, and runs
+# where only 64-bit Windows programs can (Debian's Wine without its 32-bit half).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_PACKAGE_NAME Korvalen)
 set(CPACK_NSIS_DISPLAY_NAME Korvalen)
@@ -41,4 +58,13 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME korvalen.exe)
 # The Start-menu entry; its icon is the one built into the exe.
 set(CPACK_PACKAGE_EXECUTABLES korvalen Korvalen)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+# The exe keeps no symbols either.
+set(CPACK_STRIP_FILES ON)
+# The installer says what it is in its name; the zip keeps the plain one.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/KorvalenCPackNames.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} [=[
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  string(APPEND CPACK_PACKAGE_FILE_NAME "-setup")
+endif()
+]=])
 include(CPack)
