@@ -147,25 +147,36 @@ void frm_Korvalen::SetTabOrder() {
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
+template <typename Widget>
+Widget* frm_Korvalen::Find(Control control) const {
+  // In the order of Control's values.
+  QWidget* const controls[] = {Command1_, Command2_, Command3_, Command4_, Text1_,
+                               Text2_,    Text3_,    Text4_,    Text5_,    Text6_,
+                               HScroll1_, HScroll2_, HScroll3_};
+  auto* const widget = qobject_cast<Widget*>(controls[static_cast<std::size_t>(control)]);
+  if (widget == nullptr) throw std::invalid_argument("no such control of that kind");
+  return widget;
+}
+
 std::string frm_Korvalen::Text(Control field) const {
-  return Field(field)->text().toStdString();
+  return Find<QLineEdit>(field)->text().toStdString();
 }
 
 void frm_Korvalen::SetText(Control field, const std::string& text) {
-  Field(field)->setText(QString::fromStdString(text));
+  Find<QLineEdit>(field)->setText(QString::fromStdString(text));
 }
 
 std::string frm_Korvalen::Caption(Control button) const {
-  return Button(button)->text().toStdString();
+  return Find<QPushButton>(button)->text().toStdString();
 }
 
 void frm_Korvalen::SetCaption(Control button, const std::string& caption) {
-  Button(button)->setText(QString::fromStdString(caption));
+  Find<QPushButton>(button)->setText(QString::fromStdString(caption));
 }
 
 std::int16_t frm_Korvalen::Value(Control slider) const {
   // Every range is within 0..2400, so the value always fits.
-  return static_cast<std::int16_t>(Slider(slider)->value());
+  return static_cast<std::int16_t>(Find<QScrollBar>(slider)->value());
 }
 
 void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) {
@@ -180,7 +191,7 @@ void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) 
 }
 
 void frm_Korvalen::SetInvalid(Control field, const std::string& reason) {
-  QLineEdit* const edit = Field(field);
+  QLineEdit* const edit = Find<QLineEdit>(field);
   const QString why = QString::fromStdString(reason);
   // Every position and speed frame asks again; a tooltip, a description and a style sheet set to
   // what they are already would still cost events and a restyle per frame while a slider streams.
@@ -218,53 +229,6 @@ bool frm_Korvalen::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QWidget::eventFilter(watched, event);
-}
-
-QLineEdit* frm_Korvalen::Field(Control field) const {
-  switch (field) {
-    case Control::Text1:
-      return Text1_;
-    case Control::Text2:
-      return Text2_;
-    case Control::Text3:
-      return Text3_;
-    case Control::Text4:
-      return Text4_;
-    case Control::Text5:
-      return Text5_;
-    case Control::Text6:
-      return Text6_;
-    default:
-      throw std::invalid_argument("not a text field");
-  }
-}
-
-QPushButton* frm_Korvalen::Button(Control button) const {
-  switch (button) {
-    case Control::Command1:
-      return Command1_;
-    case Control::Command2:
-      return Command2_;
-    case Control::Command3:
-      return Command3_;
-    case Control::Command4:
-      return Command4_;
-    default:
-      throw std::invalid_argument("not a button");
-  }
-}
-
-QScrollBar* frm_Korvalen::Slider(Control slider) const {
-  switch (slider) {
-    case Control::HScroll1:
-      return HScroll1_;
-    case Control::HScroll2:
-      return HScroll2_;
-    case Control::HScroll3:
-      return HScroll3_;
-    default:
-      throw std::invalid_argument("not a slider");
-  }
 }
 
 }  // namespace korvalen

@@ -46,9 +46,9 @@ class frm_Korvalen : public QWidget, public PanelView {
  private:
   void Wire();
   void SetTabOrder();
-  [[nodiscard]] QLineEdit* Field(Control field) const;
-  [[nodiscard]] QPushButton* Button(Control button) const;
-  [[nodiscard]] QScrollBar* Slider(Control slider) const;
+  // The control's widget; std::invalid_argument if it is not a Widget.
+  template <typename Widget>
+  [[nodiscard]] Widget* Find(Control control) const;
 
   SerialLink& comm_;
   PortDescription describe_ports_;
