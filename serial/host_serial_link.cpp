@@ -172,9 +172,6 @@ class HostSerialLink::Port : public QObject {
         ThrowLost(WentAway());
       }
       serial_.clearError();
-    } else if (serial_.bytesToWrite() == 0) {
-      // Completes the write now; Qt would otherwise wake the event loop once per frame to do it.
-      serial_.flush();
     }
   }
 
