@@ -8,7 +8,6 @@
 
 #include <array>
 #include <cerrno>
-#include <optional>
 #include <stdexcept>
 #include <system_error>
 
@@ -54,11 +53,8 @@ BenchPty::~BenchPty() {
   ::close(slave_);
 }
 
-PortTable BenchPty::Table() const {
-  return [path = slave_path_](int port) -> std::optional<std::string> {
-    if (port == 1) return path;
-    return std::nullopt;
-  };
+PortSource BenchPty::Table() const {
+  return FixedPorts(PortTable::One(slave_path_));
 }
 
 void WriteAll(int fd, std::span<const std::uint8_t> bytes) {

@@ -23,8 +23,8 @@ class BenchPty {
   [[nodiscard]] int Master() const { return master_; }
   [[nodiscard]] int Slave() const { return slave_; }
   [[nodiscard]] const std::string& SlavePath() const { return slave_path_; }
-  // A port table with this pty as port 1 and nothing else.
-  [[nodiscard]] PortTable Table() const;
+  // Ports with this pty as port 1 and nothing else.
+  [[nodiscard]] PortSource Table() const;
 
  private:
   int master_ = -1;

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
-#include <optional>
 
 namespace korvalen {
 namespace {
@@ -14,19 +13,12 @@ constexpr int kGap = 24;
 }  // namespace
 
 PortTable DemoPorts(const std::string& device_path) {
-  return [device_path](int port) -> std::optional<std::string> {
-    if (port == 1) return device_path;
-    return std::nullopt;
-  };
-}
-
-std::string DescribeDemoPorts(const std::string& device_path) {
-  return "1: " + device_path + "  Simulated device";
+  return PortTable::One(device_path, "Simulated device");
 }
 
 Demo::Demo()
-    : comm_(DemoPorts(device_.SlavePath())),
-      panel_(comm_, [path = device_.SlavePath()] { return DescribeDemoPorts(path); }),
+    : comm_(FixedPorts(DemoPorts(device_.SlavePath()))),
+      panel_(comm_, [ports = DemoPorts(device_.SlavePath())] { return ports.Describe(); }),
       simulator_(device_) {
   // Closing the panel ends the demo; the simulator window alone does not keep it running.
   simulator_.setAttribute(Qt::WA_QuitOnClose, false);

@@ -9,7 +9,8 @@ namespace korvalen {
 namespace {
 
 CommandLine Parse(const QStringList& options) {
-  return ParseCommandLine(QStringList{QStringLiteral("/usr/bin/korvalen")} + options);
+  return ParseCommandLine(kPanelProgram,
+                          QStringList{QStringLiteral("/usr/bin/korvalen")} + options);
 }
 
 TEST(CommandLine, NoOptionsRunsWithNoMappedPorts) {

@@ -149,10 +149,7 @@ class WakeupCounter final : public QObject {
 class Bench {
  public:
   explicit Bench(const std::string& path)
-      : comm_([path](int port) -> std::optional<std::string> {
-          if (port == 1) return path;
-          return std::nullopt;
-        }),
+      : comm_(FixedPorts(PortTable::One(path))),
         probe_(comm_),
         window_(std::make_unique<frm_Korvalen>(probe_)) {
     window_->show();

@@ -5,10 +5,10 @@
 namespace korvalen {
 namespace {
 
-std::vector<std::string> Paths(const std::vector<PortEntry>& ports) {
+std::vector<std::string> Paths(const PortTable& table) {
   std::vector<std::string> paths;
-  for (const PortEntry& port : ports) {
-    paths.push_back(port.path);
+  for (int number = 1; const std::optional<std::string> path = table.Path(number); ++number) {
+    paths.push_back(*path);
   }
   return paths;
 }
@@ -73,12 +73,12 @@ TEST(PortTable, UsbAdaptersComeFirstEachGroupInNaturalOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(Paths(OrderPorts(Entries(c.reported))), c.numbered);
+    EXPECT_EQ(Paths(PortTable::Numbered(Entries(c.reported))), c.numbered);
   }
 }
 
 TEST(PortTable, PortNumbersCountFromOneAndStopAtTheEnd) {
-  const std::vector<PortEntry> ports = Entries({"/dev/ttyUSB0", "/dev/ttyS0"});
+  const PortTable ports = PortTable::Numbered(Entries({"/dev/ttyUSB0", "/dev/ttyS0"}));
   struct Case {
     int port;
     std::optional<std::string> path;
@@ -87,22 +87,22 @@ TEST(PortTable, PortNumbersCountFromOneAndStopAtTheEnd) {
                         {0, std::nullopt},   {-1, std::nullopt}, {255, std::nullopt}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
-    EXPECT_EQ(PortPath(ports, c.port), c.path);
+    EXPECT_EQ(ports.Path(c.port), c.path);
   }
-  EXPECT_EQ(PortPath({}, 1), std::nullopt);
+  EXPECT_EQ(PortTable().Path(1), std::nullopt);
 }
 
 TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnown) {
-  const std::vector<PortEntry> ports = {{"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"},
-                                        {"/dev/ttyUSB1", "CP2102", ""},
-                                        {"/dev/ttyACM0", "", "9F"},
-                                        {"/dev/ttyS0", "", ""}};
-  EXPECT_EQ(DescribePorts(ports),
+  const PortTable ports({{1, {"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"}},
+                         {2, {"/dev/ttyUSB1", "CP2102", ""}},
+                         {3, {"/dev/ttyACM0", "", "9F"}},
+                         {4, {"/dev/ttyS0", "", ""}}});
+  EXPECT_EQ(ports.Describe(),
             "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)\n"
             "2: /dev/ttyUSB1  CP2102\n"
             "3: /dev/ttyACM0  (9F)\n"
             "4: /dev/ttyS0");
-  EXPECT_EQ(DescribePorts({}), "no serial ports found");
+  EXPECT_EQ(PortTable().Describe(), "no serial ports found");
 }
 
 }  // namespace

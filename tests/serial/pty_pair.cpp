@@ -41,13 +41,8 @@ PtyPair::~PtyPair() {
   ::close(slave_);
 }
 
-PortTable PtyPair::Table() const {
-  return [path = slave_path_](int port) -> std::optional<std::string> {
-    if (port == 1) {
-      return path;
-    }
-    return std::nullopt;
-  };
+PortSource PtyPair::Table() const {
+  return FixedPorts(PortTable::One(slave_path_));
 }
 
 void PtyPair::Write(const std::vector<std::uint8_t>& bytes) const {

@@ -23,7 +23,7 @@ class PtyPair {
   [[nodiscard]] const std::string& SlavePath() const { return slave_path_; }
   [[nodiscard]] int SlaveFd() const { return slave_; }
   // A table with this pty as port 1 and nothing else.
-  [[nodiscard]] PortTable Table() const;
+  [[nodiscard]] PortSource Table() const;
 
   void Write(const std::vector<std::uint8_t>& bytes) const;
   // Whatever the master can read right now, without waiting.

@@ -147,7 +147,7 @@ TEST(FrameDecoder, KeepsNoGarbageWithoutAHeader) {
 
 TEST(DeviceCommandText, HexIsUpperCaseAndSpaced) {
   const CommandFrame frame = FeedbackFrame();
-  EXPECT_EQ(ToHex(frame.data(), frame.size()), "80 E8 00 00 98 00 00");
+  EXPECT_EQ(ToHex(frame), "80 E8 00 00 98 00 00");
 }
 
 }  // namespace

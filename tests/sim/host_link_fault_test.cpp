@@ -57,10 +57,7 @@ class LinkOnDevice : public ::testing::Test {
   }
 
   SimulatedDevice device_;
-  HostSerialLink comm_{[this](int port) -> std::optional<std::string> {
-    if (port == 1) return device_.SlavePath();
-    return std::nullopt;
-  }};
+  HostSerialLink comm_{FixedPorts(PortTable::One(device_.SlavePath()))};
   std::vector<Bytes> reads_;
   bool lost_ = false;
 };

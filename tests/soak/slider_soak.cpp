@@ -44,12 +44,7 @@ QRect Thumb(QScrollBar* bar) {
 class SliderSoak {
  public:
   explicit SliderSoak(const SoakOptions& options)
-      : options_(options),
-        comm_([path = device_.SlavePath()](int port) -> std::optional<std::string> {
-          if (port == 1) return path;
-          return std::nullopt;
-        }),
-        window_(comm_) {
+      : options_(options), comm_(FixedPorts(PortTable::One(device_.SlavePath()))), window_(comm_) {
     QObject::connect(&device_, &sim::SimulatedDevice::FrameReceived, &window_,
                      [this](const QByteArray& frame) {
                        ledger_.Receive({reinterpret_cast<const std::uint8_t*>(frame.constData()),

@@ -1,4 +1,4 @@
-#include "app/demo/demo_command_line.h"
+#include "app/command_line.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ TEST(DemoCommandLine, HelpVersionAndAnythingElse) {
   };
   for (const LineCase& c : cases) {
     const std::string args = c.arguments.join(' ').toStdString();
-    const CommandLine line = ParseDemoCommandLine(c.arguments);
+    const CommandLine line = ParseCommandLine(kDemoProgram, c.arguments);
     EXPECT_EQ(line.action, c.action) << args;
     EXPECT_EQ(line.exit_code, c.exit_code) << args;
     EXPECT_NE(line.output.find(c.output_has), std::string::npos) << args << ": " << line.output;

@@ -90,11 +90,11 @@ class DemoTest : public ::testing::Test {
 
 TEST(DemoPorts, OnlyPortOneNamesTheSimulatedDevice) {
   const PortTable ports = DemoPorts("/dev/pts/7");
-  EXPECT_EQ(ports(1), "/dev/pts/7");
+  EXPECT_EQ(ports.Path(1), "/dev/pts/7");
   for (const int other : {-1, 0, 2, 3, 4, 127, 255, 256}) {
-    EXPECT_EQ(ports(other), std::nullopt) << other;
+    EXPECT_EQ(ports.Path(other), std::nullopt) << other;
   }
-  EXPECT_EQ(DescribeDemoPorts("/dev/pts/7"), "1: /dev/pts/7  Simulated device");
+  EXPECT_EQ(ports.Describe(), "1: /dev/pts/7  Simulated device");
 }
 
 TEST_F(DemoTest, SimulatorWindowStandsRightOfThePanelAndThePortTooltipNamesTheDevice) {

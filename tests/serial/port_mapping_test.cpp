@@ -1,4 +1,4 @@
-#include "app/port_mapping.h"
+#include "serial/port_mapping.h"
 
 #include <gtest/gtest.h>
 
@@ -33,26 +33,18 @@ TEST(ParsePortMapping, RefusesMalformedMappingsWithAReason) {
   }
 }
 
-TEST(WithMappedPorts, MappedNumbersComeBeforeTheHostTable) {
-  const auto host = [](int port) -> std::optional<std::string> {
-    if (port == 1 || port == 2) return "/dev/host" + std::to_string(port);
-    return std::nullopt;
-  };
-  const auto table = WithMappedPorts({{2, "/dev/pts/9"}, {5, "/dev/pts/4"}}, host);
-  EXPECT_EQ(table(1), std::optional<std::string>("/dev/host1"));
-  EXPECT_EQ(table(2), std::optional<std::string>("/dev/pts/9"));
-  EXPECT_EQ(table(5), std::optional<std::string>("/dev/pts/4"));
-  EXPECT_EQ(table(3), std::nullopt);
-  EXPECT_EQ(WithMappedPorts({{1, "/dev/pts/1"}}, nullptr)(2), std::nullopt);
-}
-
-TEST(DescribeWithMappedPorts, ListsMappedPortsAndHidesTheHostPortsTheyShadow) {
-  const std::string host = "1: /dev/ttyUSB0  FT232R USB UART\n2: /dev/ttyS0\n";
-  EXPECT_EQ(DescribeWithMappedPorts({{1, "/dev/pts/3"}}, host),
-            "1: /dev/pts/3  (--port)\n2: /dev/ttyS0");
-  EXPECT_EQ(DescribeWithMappedPorts({}, "no serial ports found"), "no serial ports found");
-  EXPECT_EQ(DescribeWithMappedPorts({{12, "/dev/x"}}, "1: /dev/ttyS0"),
-            "12: /dev/x  (--port)\n1: /dev/ttyS0");
+TEST(WithMappedPorts, MappedNumbersTakeTheirPlaceInTheHostTable) {
+  const PortSource host = FixedPorts(
+      PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", ""}}, {2, {"/dev/ttyS0", "", ""}}}));
+  const PortTable table = WithMappedPorts({{2, "/dev/pts/9"}, {5, "/dev/pts/4"}}, host)();
+  EXPECT_EQ(table.Path(1), std::optional<std::string>("/dev/ttyUSB0"));
+  EXPECT_EQ(table.Path(2), std::optional<std::string>("/dev/pts/9"));
+  EXPECT_EQ(table.Path(5), std::optional<std::string>("/dev/pts/4"));
+  EXPECT_EQ(table.Path(3), std::nullopt);
+  EXPECT_EQ(table.Describe(),
+            "1: /dev/ttyUSB0  FT232R USB UART\n2: /dev/pts/9  named with --port\n"
+            "5: /dev/pts/4  named with --port");
+  EXPECT_EQ(WithMappedPorts({{1, "/dev/pts/1"}}, nullptr)().Path(2), std::nullopt);
 }
 
 }  // namespace
