@@ -33,6 +33,9 @@ case $action in
     echo $! >"$dir/recorder.pid"
     wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$(readlink -f "$dir/com1")" /f >/dev/null
     # Wine reads its port mapping when its server starts; a running one keeps the old device.
+    # COM1's default there is /dev/ttyS0, a UART this machine may not have, and opening that waits
+    # for a first byte that never comes. A pty end opens at once: the device side need not send
+    # anything first.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
     ;;

@@ -3,7 +3,8 @@
 # the prefix in $WINEPREFIX; the installed korvalen.exe starts on a virtual X server with COM1 one
 # end of a pseudo-terminal pair; real clicks on Connect (port 1), the position slider's right arrow,
 # Stop and Exit must reach the other end as exactly their three frames, in order, and the program
-# must end. A screenshot of the connected panel is left in OUT_DIR.
+# must end; the uninstaller must then take it all away again. A screenshot of the connected panel
+# is left in OUT_DIR.
 #   operator_session.sh SETUP_EXE VERSION OUT_DIR
 set -euo pipefail
 
@@ -30,7 +31,11 @@ installed="$WINEPREFIX/drive_c/Program Files/Korvalen"
 [ -f "$installed/Uninstall.exe" ] || fail "the installer left no uninstaller"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Korvalen"
 [ -f "$menu/Korvalen.lnk" ] || fail "no Start-menu entry in $menu"
-listed=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalen' /v DisplayVersion)
+# The entry shows the first icon of the exe it starts.
+wrestool --list --type=group_icon "$installed/korvalen.exe" | grep -q . ||
+  fail "korvalen.exe carries no icon for its Start-menu entry"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Korvalen'
+listed=$(wine reg query "$uninstall_key" /v DisplayVersion)
 grep -q "DisplayVersion *REG_SZ *$version" <<<"$listed" || fail "the program list shows no version $version: $listed"
 
 com="$out/com1"
@@ -81,7 +86,17 @@ sleep 0.2
 expected="80 00 05 e6 95 00 00 80 eb 00 00 95 00 00 80 ef 00 00 91 00 00"
 got=$(od -An -tx1 -v "$com/received" | xargs)
 [ "$got" = "$expected" ] || fail "the device end received '$got', expected '$expected'"
+
+# The uninstaller, as the program list runs it: it copies itself away and returns at once, then
+# takes the program, its Start-menu entry and its line in the program list.
+wine "$installed/Uninstall.exe" /S
+timeout 30 bash -c "while [ -e '$installed' ] || [ -e '$menu' ]; do sleep 0.2; done" ||
+  fail "the uninstaller left $(ls "$installed" "$menu" 2>/dev/null | xargs)"
+if wine reg query "$uninstall_key" >/dev/null 2>&1; then
+  fail "the uninstaller left the program list's entry"
+fi
+
 # Wine's own processes (its desktop among them) end with the session, before the X server goes.
 wineboot --shutdown >/dev/null 2>&1 || true
 wineserver -w
-echo "operator session: installed $version; Connect, arrow, Stop and Exit sent: $got"
+echo "operator session: installed $version; Connect, arrow, Stop and Exit sent: $got; uninstalled"
