@@ -91,7 +91,7 @@ got=$(od -An -tx1 -v "$com/received" | xargs)
 # takes the program, its Start-menu entry and its line in the program list.
 wine "$installed/Uninstall.exe" /S
 timeout 30 bash -c "while [ -e '$installed' ] || [ -e '$menu' ]; do sleep 0.2; done" ||
-  fail "the uninstaller left $(ls "$installed" "$menu" 2>/dev/null | xargs)"
+  fail "the uninstaller left $(find "$installed" "$menu" 2>/dev/null)"
 if wine reg query "$uninstall_key" >/dev/null 2>&1; then
   fail "the uninstaller left the program list's entry"
 fi
