@@ -60,10 +60,10 @@ QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maxim
 
 // Labels carry no logic: each names the field it stands by, for the eye and for screen readers.
 struct LabelDesign {
-  const char* name;
-  const char* text;
+  const char* name = nullptr;
+  const char* text = nullptr;
   QRect where;
-  QLineEdit* field;
+  QLineEdit* field = nullptr;
 };
 
 void MakeLabel(QWidget* parent, const LabelDesign& design) {
