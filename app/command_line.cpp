@@ -5,6 +5,8 @@
 
 #include <variant>
 
+#include "serial/host_port_return.h"
+
 namespace korvalen {
 
 CommandLine ParseCommandLine(const Program& program, const QStringList& arguments) {
@@ -17,7 +19,22 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
       QStringLiteral("Make port number N (1 to 255) name the device PATH, ahead of the host's own "
                      "numbering. Repeatable."),
       QStringLiteral("N=PATH"));
+  const QCommandLineOption log(
+      QStringLiteral("log"),
+      QStringLiteral("Write every frame sent, every reply read and every connect, disconnect and "
+                     "lost port to FILE as it happens, a line each, with the milliseconds since "
+                     "the start and the bytes in hex; - is standard error. At 10 MiB FILE becomes "
+                     "FILE.1 and a new FILE starts."),
+      QStringLiteral("FILE"));
+  parser.addOption(log);
+  const QCommandLineOption reconnect(
+      QStringLiteral("reconnect"),
+      QStringLiteral("When the open port goes away (an adapter unplugged), open it again as soon "
+                     "as the same device is back, sending nothing: the operator acts first. "
+                     "Clicking Connect meanwhile stops the waiting."));
+  const bool takes_reconnect = program.takes_ports && HostTellsOfReturningPorts();
   if (program.takes_ports) parser.addOption(port);
+  if (takes_reconnect) parser.addOption(reconnect);
 
   CommandLine line;
   const QString name = arguments.isEmpty() ? QString::fromUtf8(program.name)
@@ -43,6 +60,11 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
     return fail(QStringLiteral("unexpected argument '") +
                 parser.positionalArguments().constFirst() + u'\'');
   }
+  if (parser.isSet(log) && parser.value(log).isEmpty()) {
+    return fail(QStringLiteral("--log needs a file name, or - for standard error"));
+  }
+  line.log = parser.value(log).toStdString();
+  line.reconnect = takes_reconnect && parser.isSet(reconnect);
   if (!program.takes_ports) return line;
   for (const QString& value : parser.values(port)) {
     auto parsed = ParsePortMapping(value.toStdString());

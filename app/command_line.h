@@ -9,7 +9,7 @@
 namespace korvalen {
 
 // One of the programs the command line starts: its name, what --help says of it, and whether it
-// takes --port.
+// reaches the host's ports (takes --port and --reconnect).
 struct Program {
   const char* name;
   const char* description;
@@ -34,6 +34,8 @@ struct CommandLine {
   int exit_code = 0;
   std::string output;  // printed on stdout when exit_code is 0, on stderr otherwise
   PortMap ports;
+  std::string log;  // --log FILE: empty for none, "-" for standard error
+  bool reconnect = false;
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(const Program& program, const QStringList& arguments);

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/panel_options.h"
 #include "app/start.h"
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     const PortSource ports = WithMappedPorts(command_line.ports, HostPorts());
     HostSerialLink comm(ports);
     frm_Korvalen window(comm, [&ports] { return ports().Describe(); });
+    const PanelOptions options(command_line, window, comm, ports);
     window.show();
     return QApplication::exec();
   });

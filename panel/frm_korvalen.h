@@ -37,6 +37,7 @@ class frm_Korvalen : public QWidget, public PanelView {
   void End() override;
 
   [[nodiscard]] const Panel& State() const { return panel_; }
+  [[nodiscard]] Panel& State() { return panel_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

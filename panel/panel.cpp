@@ -31,10 +31,18 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
 Panel::~Panel() {
   comm_.SetOnComm({});
   comm_.SetOnPortLost({});
+  SetPortReturn(nullptr);
+}
+
+void Panel::SetPortReturn(PortReturn* port_return) {
+  if (port_return_ != nullptr) port_return_->Stop();
+  port_return_ = port_return;
 }
 
 void Panel::Command1_Click() {
   if (ended_) return;
+  // The operator acts: a lost device that comes back from now on is theirs to connect.
+  if (port_return_ != nullptr) port_return_->Stop();
   if (!IsNumber(view_.Text(Control::Text6))) {
     view_.MsgBox("CommPort Numeric");
     return;
@@ -47,24 +55,16 @@ void Panel::Command1_Click() {
     if (comm_.PortOpen()) {
       comm_.SetPortOpen(false);
       ShowLinkState();
+      if (observer_ != nullptr) observer_->Disconnected();
       return;
     }
-    comm_.SetCommPort(PortNumber_);
-    comm_.SetSettings(kLineSettings);
-    comm_.SetPortOpen(true);
-    try {
-      comm_.SetInBufferCount(0);
-    } catch (const SerialError&) {
-      // A port left open after a failed connect would be one the operator never asked for.
-      ClosePortQuietly();
-      throw;
-    }
-    FeedbackMode_ = 0;
-    ShowLinkState();
+    OpenPort();
+    if (observer_ != nullptr) observer_->Connected(PortNumber_, kLineSettings, false);
   } catch (const SerialError& error) {
     // A failed step may still have moved the link (a close that gave up on a held line closes all
     // the same), so the caption is read off the link, never kept.
     ShowLinkState();
+    if (observer_ != nullptr) observer_->ConnectError(error.what());
     view_.MsgBox("Connect error!", error.what());
   }
 }
@@ -77,14 +77,18 @@ void Panel::Command2_Click() {
       if (!comm_.PortOpen()) {
         throw SerialError("the serial port went away before the shutdown frame could be sent");
       }
-      comm_.SetOutput(ShutdownFrame());
+      const CommandFrame frame = ShutdownFrame();
+      comm_.SetOutput(frame);
+      if (observer_ != nullptr) observer_->Sent(frame);
       comm_.SetPortOpen(false);
+      if (observer_ != nullptr) observer_->Disconnected();
     } catch (const SerialError& error) {
       // The device may still be running: the operator must hear that before the panel goes. The
       // program is ending, so nothing else runs while the box is open, the link's own notice of
       // the same loss included.
       ClosePortQuietly();
       ended_ = true;
+      if (observer_ != nullptr) observer_->ConnectError(error.what());
       view_.MsgBox("Connect error!", error.what());
     }
   }
@@ -141,7 +145,14 @@ void Panel::comm_OnComm() {
     return;
   }
   const std::optional<ReplyFrame> reply = ReplyFrame::From(bytes);
-  if (!reply || FeedbackMode_ != 1) return;
+  const bool shown = reply && FeedbackMode_ == 1;
+  if (observer_ != nullptr && !bytes.empty()) {
+    using Reception = PanelObserver::Reception;
+    observer_->Received(bytes, shown   ? Reception::kShown
+                               : reply ? Reception::kNoFeedbackPending
+                                       : Reception::kNotAReply);
+  }
+  if (!shown) return;
   view_.SetText(Control::Text3, Reading(reply->Current()));
   view_.SetText(Control::Text4, Reading(reply->Voltage()));
 }
@@ -162,9 +173,12 @@ void Panel::SliderProcedure(Control slider, Control mirror,
 std::optional<std::int16_t> Panel::DeviceId() {
   // Byte 1 of a position frame is the ID and 0xE8 and above are command codes, so an ID beyond
   // 127 would turn the frame into a different command.
-  const Converted<std::int16_t> id = ToInt16(view_.Text(Control::Text1));
+  const std::string text = view_.Text(Control::Text1);
+  const Converted<std::int16_t> id = ToInt16(text);
   if (!id.ok() || id.value < 0 || id.value > kHighestId) {
-    view_.SetInvalid(Control::Text1, "The ID must be a number from 0 to 127; nothing was sent.");
+    constexpr char kReason[] = "The ID must be a number from 0 to 127; nothing was sent.";
+    view_.SetInvalid(Control::Text1, kReason);
+    if (observer_ != nullptr) observer_->Refused(text, kReason);
     return std::nullopt;
   }
   view_.SetInvalid(Control::Text1, {});
@@ -191,15 +205,49 @@ void Panel::SendFrame(const CommandFrame& frame) {
     // its own, once; a write now would only report it a second time, with a vaguer reason.
     if (!comm_.PortOpen()) return;
     comm_.SetOutput(frame);
+    if (observer_ != nullptr) observer_->Sent(frame);
   } catch (const SerialError& error) {
     PortLost(error.what());
   }
 }
 
+void Panel::OpenPort() {
+  comm_.SetCommPort(PortNumber_);
+  comm_.SetSettings(kLineSettings);
+  comm_.SetPortOpen(true);
+  try {
+    comm_.SetInBufferCount(0);
+  } catch (const SerialError&) {
+    // A port left open after a failed connect would be one the operator never asked for.
+    ClosePortQuietly();
+    throw;
+  }
+  FeedbackMode_ = 0;
+  ShowLinkState();
+}
+
 void Panel::PortLost(const std::string& reason) {
   ClosePortQuietly();
   ShowLinkState();
+  if (observer_ != nullptr) observer_->Lost(reason);
+  if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
+  if (lost_box_open_) return;
+  lost_box_open_ = true;
   view_.MsgBox("Connect error!", reason);
+  lost_box_open_ = false;
+}
+
+void Panel::PortReturned() {
+  if (ended_ || comm_.PortOpen()) return;
+  try {
+    OpenPort();
+  } catch (const SerialError&) {
+    // Back but not ready (its rights not set yet, another program probing it): the watch calls
+    // again.
+    return;
+  }
+  port_return_->Stop();
+  if (observer_ != nullptr) observer_->Connected(PortNumber_, kLineSettings, true);
 }
 
 void Panel::ShowLinkState() {

@@ -4,8 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "panel/panel_observer.h"
 #include "panel/panel_view.h"
 #include "protocol/frame.h"
+#include "serial/port_return.h"
 #include "serial/serial_link.h"
 
 namespace korvalen {
@@ -31,6 +33,11 @@ class Panel {
   void HScroll3_Scroll();
   void comm_OnComm();
 
+  // Either may be null (the default): nothing is recorded, a lost port stays closed. Each must
+  // outlive the panel or be replaced by null first.
+  void SetObserver(PanelObserver* observer) { observer_ = observer; }
+  void SetPortReturn(PortReturn* port_return);
+
   [[nodiscard]] std::uint8_t PortNumber() const { return PortNumber_; }
   [[nodiscard]] std::int16_t FeedbackMode() const { return FeedbackMode_; }
   [[nodiscard]] bool Ended() const { return ended_; }
@@ -43,7 +50,11 @@ class Panel {
   void SendPosition(std::int16_t id, std::int16_t position);
   void SendSpeed(std::int16_t id, std::int16_t speed);
   void SendFrame(const CommandFrame& frame);
+  // Connect's steps on the link, from PortNumber to a caption that says the port is open.
+  void OpenPort();
   void PortLost(const std::string& reason);
+  // The lost device is back: reopened as the last connect opened it, with nothing sent.
+  void PortReturned();
   void ClosePortQuietly();
   // Command1's caption from the link's state: "NotConnect" while open, "Connect" while closed.
   void ShowLinkState();
@@ -55,6 +66,10 @@ class Panel {
   bool ended_ = false;
   // What Command1 last told the operator: the link is open. A loss is reported only while it holds.
   bool shown_open_ = false;
+  // A device that comes back while the box about its loss is open may go again; one box says it.
+  bool lost_box_open_ = false;
+  PanelObserver* observer_ = nullptr;
+  PortReturn* port_return_ = nullptr;
 };
 
 }  // namespace korvalen

@@ -91,8 +91,8 @@ class HostSerialLink::Port : public QObject {
     }
     // One look at the host's ports answers both the number and the message that lists them.
     const PortTable table = ports_ ? ports_() : PortTable();
-    const std::optional<std::string> path = table.Path(port_number_);
-    if (!path) {
+    const std::optional<PortEntry> entry = table.Entry(port_number_);
+    if (!entry) {
       throw SerialError("no such port: " + std::to_string(port_number_) + "\n" + table.Describe());
     }
     serial_.setBaudRate(settings_.baud);
@@ -101,19 +101,20 @@ class HostSerialLink::Port : public QObject {
     serial_.setStopBits(settings_.stop_bits == StopBits::kTwo ? QSerialPort::TwoStop
                                                               : QSerialPort::OneStop);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
-    switch (line_guard::OpenExclusively(serial_, *path)) {
+    switch (line_guard::OpenExclusively(serial_, entry->path)) {
       case line_guard::OpenResult::kOpened:
         break;
       case line_guard::OpenResult::kMissing:
-        throw SerialError(NotThere(*path, table));
+        throw SerialError(NotThere(entry->path, table));
       case line_guard::OpenResult::kDenied:
-        throw SerialError(PermissionDenied(*path));
+        throw SerialError(PermissionDenied(entry->path));
       case line_guard::OpenResult::kBusy:
-        throw SerialError(Busy(*path));
+        throw SerialError(Busy(entry->path));
       case line_guard::OpenResult::kFailed:
-        throw SerialError(OpenFailure(*path, table));
+        throw SerialError(OpenFailure(entry->path, table));
     }
-    path_ = *path;
+    path_ = entry->path;
+    last_opened_ = {port_number_, *entry};
     line_errors_ = line_guard::ReadLineErrors(serial_);
   }
 
@@ -184,6 +185,7 @@ class HostSerialLink::Port : public QObject {
   std::int16_t event_ = 0;
   std::function<void()> on_comm_;
   std::function<void()> on_port_lost_;
+  std::pair<std::int16_t, PortEntry> last_opened_;
 
  private:
   void RequireOpen() const {
@@ -344,6 +346,10 @@ void HostSerialLink::SetOnComm(std::function<void()> handler) {
 
 void HostSerialLink::SetOnPortLost(std::function<void()> handler) {
   port_->on_port_lost_ = std::move(handler);
+}
+
+std::pair<std::int16_t, PortEntry> HostSerialLink::LastOpened() const {
+  return port_->last_opened_;
 }
 
 }  // namespace korvalen

@@ -33,6 +33,10 @@ class HostSerialLink final : public SerialLink {
   void SetOnComm(std::function<void()> handler) override;
   void SetOnPortLost(std::function<void()> handler) override;
 
+  // The port the link last opened, by its number and as the port table named it then (path and
+  // serial number); kept after the port closes or goes, so its return can be recognised.
+  [[nodiscard]] std::pair<std::int16_t, PortEntry> LastOpened() const;
+
  private:
   class Port;
   std::unique_ptr<Port> port_;

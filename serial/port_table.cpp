@@ -97,11 +97,16 @@ void PortTable::Put(int number, PortEntry port) {
   ports_.insert_or_assign(number, std::move(port));
 }
 
-std::optional<std::string> PortTable::Path(int number) const {
+std::optional<PortEntry> PortTable::Entry(int number) const {
   if (const auto found = ports_.find(number); found != ports_.end()) {
-    return found->second.path;
+    return found->second;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> PortTable::Path(int number) const {
+  const std::optional<PortEntry> entry = Entry(number);
+  return entry ? std::optional(entry->path) : std::nullopt;
 }
 
 std::string PortTable::Describe() const {

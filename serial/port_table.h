@@ -39,6 +39,7 @@ class PortTable {
   void Put(int number, PortEntry port);
 
   // None for a number that names no port.
+  [[nodiscard]] std::optional<PortEntry> Entry(int number) const;
   [[nodiscard]] std::optional<std::string> Path(int number) const;
 
   // "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)", a line a port, or a line saying there are none.

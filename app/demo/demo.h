@@ -26,6 +26,7 @@ class Demo {
   [[nodiscard]] sim::SimulatedDevice& Device() { return device_; }
   [[nodiscard]] frm_Korvalen& PanelWindow() { return panel_; }
   [[nodiscard]] SimulatorWindow& Simulator() { return simulator_; }
+  [[nodiscard]] const HostSerialLink& Link() const { return comm_; }
 
  private:
   // In this order: each part is made from the ones above it and must go before them.

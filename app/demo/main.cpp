@@ -4,11 +4,12 @@
 #include <system_error>
 
 #include "app/demo/demo.h"
+#include "app/panel_options.h"
 #include "app/start.h"
 
 int main(int argc, char* argv[]) {
   using namespace korvalen;
-  return Start(argc, argv, kDemoProgram, [](const CommandLine&) {
+  return Start(argc, argv, kDemoProgram, [](const CommandLine& command_line) {
     std::optional<Demo> demo;
     try {
       demo.emplace();
@@ -17,6 +18,7 @@ int main(int argc, char* argv[]) {
                    error.what());
       return 1;
     }
+    const PanelOptions options(command_line, demo->PanelWindow(), demo->Link(), {});
     demo->Show();
     return QApplication::exec();
   });
