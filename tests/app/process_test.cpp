@@ -12,16 +12,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Runs a command and returns its exit code and what it wrote to stdout and to stderr.
+// Its exit code (-1 if it crashed or hung) and what it wrote on stdout and stderr, trimmed.
 std::tuple<int, std::string, std::string> RunProgram(const QString& program,
                                                      const QStringList& arguments,
                                                      const QProcessEnvironment& environment) {
   QProcess process;
   process.setProcessEnvironment(environment);
   process.start(program, arguments);
-  EXPECT_TRUE(process.waitForFinished(15'000)) << arguments.join(' ').toStdString();
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput().trimmed().toStdString(),
+  const bool ended =
+      process.waitForFinished(15'000) && process.exitStatus() == QProcess::NormalExit;
+  return {ended ? process.exitCode() : -1, process.readAllStandardOutput().trimmed().toStdString(),
           process.readAllStandardError().trimmed().toStdString()};
 }
 
@@ -29,19 +29,15 @@ std::tuple<int, std::string, std::string> RunProgram(const QString& program,
 TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
   QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(name);
-  const std::tuple<QStringList, int, std::string, std::string> cases[] = {
-      {{"--help"}, 0, "Usage: korvalen [options]", ""},
-      {{"--version"}, 0, "korvalen " KORVALEN_TEST_VERSION, ""},
-      {{"--port", "0=/dev/x"},
-       2,
-       "",
-       "korvalen: --port 0=/dev/x: the port number must be a whole number from 1 to 255"}};
-  for (const auto& [arguments, code, out, err] : cases) {
-    const auto [exit_code, printed, complained] = RunProgram(KORVALEN_BINARY, arguments, headless);
-    EXPECT_EQ(exit_code, code);
-    EXPECT_EQ(printed.substr(0, out.size()), out);
-    EXPECT_EQ(complained, err);
-  }
+  EXPECT_EQ(
+      std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless)).rfind("Usage: korvalen", 0),
+      0U);
+  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--version"}, headless),
+            std::tuple(0, std::string("korvalen " KORVALEN_TEST_VERSION), std::string()));
+  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--port", "0=/dev/x"}, headless),
+            std::tuple(2, std::string(),
+                       std::string("korvalen: --port 0=/dev/x: the port number must be a whole "
+                                   "number from 1 to 255")));
 }
 
 // Needs an X display: CTest runs this one under xvfb-run.
@@ -60,30 +56,29 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   QProcess panel;
   panel.setProcessEnvironment(environment);
   panel.start(KORVALEN_BINARY, {"--port", QString::fromStdString("1=" + device.SlavePath())});
-  ASSERT_TRUE(panel.waitForStarted(5'000));
-
   // A sanitizer build on a loaded machine can take many seconds to show its first window.
   std::string window;
   EXPECT_TRUE(QTest::qWaitFor(
       [&] {
         window = std::get<1>(RunProgram(
-            "sh", {"-c", "xdotool search --onlyvisible --name '^Korvalen$'"}, environment));
+            "xdotool", {"search", "--onlyvisible", "--name", "^Korvalen$"}, environment));
         return !window.empty() || panel.state() == QProcess::NotRunning;
       },
       60'000));
   ASSERT_FALSE(window.empty()) << panel.readAllStandardError().toStdString();
-  // Button centres in the window's own pixels.
+  // Button centres in the window's own pixels: Connect (the port field already says 1), Feedback,
+  // Exit.
   const auto click = [&](int x, int y) {
     (void)RunProgram("xdotool",
                      {"mousemove", "--window", QString::fromStdString(window), QString::number(x),
                       QString::number(y), "click", "1"},
                      environment);
   };
-  click(72, 190);  // Connect, the port field already "1"
+  click(72, 190);
   QTest::qWait(300);
-  click(64, 76);  // Feedback
+  click(64, 76);
   EXPECT_EQ(device.Read(7, 20s), (std::vector<std::uint8_t>{0x80, 0xE8, 0, 0, 0x98, 0, 0}));
-  click(180, 190);  // Exit
+  click(180, 190);
   EXPECT_EQ(device.Read(7, 20s), (std::vector<std::uint8_t>{0x80, 0xEF, 0, 0, 0x91, 0, 0}));
   ASSERT_TRUE(panel.waitForFinished(5'000));
   EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();

@@ -127,6 +127,8 @@ TEST_F(HostSerialLinkTest, OpenFailureNamesTheMissingPortAndListsTheOthers) {
   }
   HostSerialLink none([](int) { return std::optional<std::string>(); });
   EXPECT_EQ(OpenFailure(none), "no such port: 1; there are no serial ports");
+  HostSerialLink endless([](int) { return std::optional<std::string>("/dev/korvalen-missing"); });
+  EXPECT_TRUE(OpenFailure(endless).ends_with(", 255: /dev/korvalen-missing")) << "a bounded list";
 }
 
 TEST_F(HostSerialLinkTest, AHangUpOrAFailedWriteClosesOnceReportsFromTheLoopAndIdles) {
