@@ -134,6 +134,10 @@ const PortHeld kHeldPorts[] = {
     {"OpenedExclusively", [](int fd, const char*) { return ::ioctl(fd, TIOCEXCL); }},
     {"NoPermission", [](int, const char* path) { return ::chmod(path, 0); }}};
 
+void PrintTo(const PortHeld& held, std::ostream* out) {
+  *out << held.name;
+}
+
 class PortUnavailable : public ::testing::TestWithParam<PortHeld> {};
 
 TEST_P(PortUnavailable, ConnectSaysWhyKeepsCaptionAndPortNumberAndWorksOnceFree) {
