@@ -40,9 +40,13 @@ class HostSerialLinkTest : public ::testing::Test {
 };
 
 TEST_F(HostSerialLinkTest, OpenPutsTheSettingsOnARawLineAndMalformedOnesAreRefused) {
+  termios line{};
+  ASSERT_EQ(::tcgetattr(pty_.Slave(), &line), 0);
+  line.c_lflag |= ICANON | ECHO | ISIG;  // a terminal someone else left cooked
+  line.c_oflag |= OPOST;
+  ASSERT_EQ(::tcsetattr(pty_.Slave(), TCSANOW, &line), 0);
   link_.SetSettings("19200,N,8,2");
   link_.SetPortOpen(true);
-  termios line{};
   ASSERT_EQ(::tcgetattr(pty_.Slave(), &line), 0);
   EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0U);
   EXPECT_EQ(line.c_oflag & OPOST, 0U);
@@ -81,7 +85,7 @@ TEST_F(HostSerialLinkTest, ReceiveEventNeedsSevenBytesAfterAClearAndComesOnlyFro
   link_.SetOutput(seven);
   EXPECT_TRUE(events.empty()) << "raised inside SetOutput";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !events.empty(); }, 1000));
-  EXPECT_EQ(events, std::vector<std::int16_t>{2});
+  EXPECT_EQ(events, std::vector<std::int16_t>{2}) << "one event, saying data came";
   EXPECT_EQ(link_.Input(), seven);
 }
 
