@@ -55,6 +55,8 @@ class SimulatedDevice : public QObject {
 
   // What to open on the panel's side, e.g. /dev/pts/3.
   [[nodiscard]] const std::string& SlavePath() const { return pty_.SlavePath(); }
+  // A port table in which port 1 is the panel's side of this device's line, and nothing else.
+  [[nodiscard]] PortTable Table() const { return pty_.Table(); }
   [[nodiscard]] std::string LineSettings() const { return pty_.SlaveSettings(); }
 
   void SetFaultMode(FaultMode mode);

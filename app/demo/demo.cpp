@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
-#include <optional>
 
 namespace korvalen {
 namespace {
@@ -13,19 +12,14 @@ constexpr int kGap = 24;
 
 }  // namespace
 
-PortTable DemoPorts(const std::string& device_path) {
-  return [device_path](int port) -> std::optional<std::string> {
-    if (port == 1) return device_path;
-    return std::nullopt;
-  };
-}
-
 std::string DescribeDemoPorts(const std::string& device_path) {
   return "1: " + device_path + "  Simulated device";
 }
 
+// Port 1 is the simulated device and no number names anything else, so the demo can never open one
+// of the host's real ports, whatever the operator types.
 Demo::Demo()
-    : comm_(DemoPorts(device_.SlavePath())),
+    : comm_(device_.Table()),
       panel_(comm_, [path = device_.SlavePath()] { return DescribeDemoPorts(path); }),
       simulator_(device_) {
   // Closing the panel ends the demo; the simulator window alone does not keep it running.

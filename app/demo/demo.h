@@ -9,9 +9,6 @@
 
 namespace korvalen {
 
-// Port 1 is the simulated device and no number names anything else, so the demo can never open
-// one of the host's real ports, whatever the operator types.
-[[nodiscard]] PortTable DemoPorts(const std::string& device_path);
 // The port field's tooltip in the demo: "1: /dev/pts/3  Simulated device".
 [[nodiscard]] std::string DescribeDemoPorts(const std::string& device_path);
 
