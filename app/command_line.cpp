@@ -7,61 +7,51 @@
 
 namespace korvalen {
 
-CommandLine ParseCommandLine(const QStringList& arguments) {
+CommandLine ParseCommandLine(const Program& program, const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Operator panel for one positioning device on a serial port (19200 baud, 8N2)."));
+  parser.setApplicationDescription(QString::fromUtf8(program.description));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
   const QCommandLineOption port(
       QStringLiteral("port"),
-      QStringLiteral("Make port number N (1 to 255) name the device PATH, ahead of the host's own "
-                     "numbering. Repeatable."),
+      QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
+                     "host's port N. Repeatable."),
       QStringLiteral("N=PATH"));
-  parser.addOption(port);
+  if (program.takes_ports) parser.addOption(port);
 
   CommandLine line;
-  const QString program = arguments.isEmpty() ? QStringLiteral("korvalen")
-                                              : QFileInfo(arguments.constFirst()).fileName();
-  if (!parser.parse(arguments)) {
+  const QString name = arguments.isEmpty() ? QString::fromUtf8(program.name)
+                                           : QFileInfo(arguments.constFirst()).fileName();
+  const auto finish = [&line](int code, const QString& output) {
     line.action = CommandLine::Action::kExit;
-    line.exit_code = 2;
-    line.output =
-        (program + QStringLiteral(": ") + parser.errorText() + QStringLiteral(" (see --help)\n"))
-            .toStdString();
+    line.exit_code = code;
+    line.output = output.toStdString();
     return line;
-  }
+  };
+  const auto fail = [&finish, &name](const QString& reason) {
+    return finish(2, name + QStringLiteral(": ") + reason + QStringLiteral(" (see --help)\n"));
+  };
+  if (!parser.parse(arguments)) return fail(parser.errorText());
+  // The parser names the program only when an application object exists; there is none yet.
   if (parser.isSet(help)) {
-    line.action = CommandLine::Action::kExit;
-    // The parser names the program only when an application object exists; there is none yet.
-    line.output =
-        parser.helpText().replace(QStringLiteral("<executable_name>"), program).toStdString();
-    return line;
+    return finish(0, parser.helpText().replace(QStringLiteral("<executable_name>"), name));
   }
   if (parser.isSet(version)) {
-    line.action = CommandLine::Action::kExit;
-    line.output =
-        (program + QStringLiteral(" ") + QStringLiteral(KORVALEN_VERSION) + u'\n').toStdString();
-    return line;
+    return finish(0, name + QStringLiteral(" " KORVALEN_VERSION "\n"));
   }
   if (!parser.positionalArguments().isEmpty()) {
-    line.action = CommandLine::Action::kExit;
-    line.exit_code = 2;
-    line.output = (program + QStringLiteral(": unexpected argument '") +
-                   parser.positionalArguments().constFirst() + QStringLiteral("' (see --help)\n"))
-                      .toStdString();
-    return line;
+    return fail(QStringLiteral("unexpected argument '") +
+                parser.positionalArguments().constFirst() + u'\'');
   }
+  if (!program.takes_ports) return line;
   for (const QString& value : parser.values(port)) {
     auto parsed = ParsePortMapping(value.toStdString());
-    if (auto* reason = std::get_if<std::string>(&parsed)) {
-      line.action = CommandLine::Action::kExit;
-      line.exit_code = 2;
-      line.output = program.toStdString() + ": " + *reason + "\n";
-      return line;
+    if (const auto* reason = std::get_if<std::string>(&parsed)) {
+      line.ports.clear();
+      return fail(QString::fromStdString(*reason));
     }
     auto& [number, path] = std::get<std::pair<int, std::string>>(parsed);
-    line.ports[number] = path;
+    line.ports[number] = std::move(path);
   }
   return line;
 }

@@ -1,8 +1,6 @@
 #include <QApplication>
 #include <QPixmap>
 #include <cstdio>
-#include <optional>
-#include <string>
 
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
@@ -15,7 +13,7 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   QApplication app(argc, argv);
-  korvalen::HostSerialLink comm([](int) { return std::optional<std::string>(); });
+  korvalen::HostSerialLink comm(korvalen::FixedPorts({}));
   korvalen::frm_Korvalen window(comm);
   window.show();
   QApplication::processEvents();

@@ -3,7 +3,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -13,7 +12,6 @@
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <span>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -49,14 +47,6 @@ constexpr int kSweepsPerDrag = 4;
 constexpr auto kStallLimit = 20s;
 // A thumb that stops following the mouse for this many pixels has lost its grip.
 constexpr int kMaxStillMoves = 400;
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                    static_cast<qsizetype>(bytes.size()))
-      .toHex(' ')
-      .toUpper()
-      .toStdString();
-}
 
 // Takes everything the master can read, on a thread of its own, so the line never backs up
 // while the panel streams, whatever the panel's thread is doing.
@@ -120,11 +110,11 @@ class FrameCheck {
       filled_ = 0;
       ++frames_;
       if (owed_.empty()) {
-        Note(Cat("frame ", frames_, " was owed to nobody: ", Hex(partial_)));
+        Note(Cat("frame ", frames_, " was owed to nobody: ", ToHex(partial_)));
         continue;
       }
       if (partial_ != owed_.front()) {
-        Note(Cat("frame ", frames_, ": expected ", Hex(owed_.front()), ", got ", Hex(partial_)));
+        Note(Cat("frame ", frames_, ": expected ", ToHex(owed_.front()), ", got ", ToHex(partial_)));
       }
       owed_.pop_front();
     }

@@ -58,14 +58,20 @@ QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maxim
   return slider;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QRect where,
-                  QLineEdit* field) {
-  auto* label = new QLabel(QString::fromLatin1(text), parent);
-  label->setObjectName(QString::fromLatin1(name));
-  label->setGeometry(where);
-  label->setBuddy(field);
-  field->setAccessibleName(label->text());
-  return label;
+// Labels carry no logic: each names the field it stands by, for the eye and for screen readers.
+struct LabelDesign {
+  const char* name = nullptr;
+  const char* text = nullptr;
+  QRect where;
+  QLineEdit* field = nullptr;
+};
+
+void MakeLabel(QWidget* parent, const LabelDesign& design) {
+  auto* label = new QLabel(QString::fromLatin1(design.text), parent);
+  label->setObjectName(QString::fromLatin1(design.name));
+  label->setGeometry(design.where);
+  label->setBuddy(design.field);
+  design.field->setAccessibleName(label->text());
 }
 
 }  // namespace
@@ -92,16 +98,19 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
       HScroll2_(
           MakeSlider(this, "HScroll2", 600, 2400, 1500, 10, 50, Twips(2100, 1320, 1635, 315))),
       HScroll3_(MakeSlider(this, "HScroll3", 1, 100, 100, 1, 1, Twips(2100, 2160, 1635, 315))),
-      Label1_(MakeLabel(this, "Label1", "ID:", Twips(2220, 180, 495, 195), Text1_)),
-      Label2_(MakeLabel(this, "Label2", "Position:", Twips(2160, 1020, 735, 195), Text2_)),
-      Label3_(MakeLabel(this, "Label3", "Current:", Twips(120, 240, 735, 255), Text3_)),
-      Label4_(MakeLabel(this, "Label4", "Voltage:", Twips(120, 600, 795, 255), Text4_)),
-      Label5_(MakeLabel(this, "Label5", "Comm Port:", Twips(180, 2040, 1395, 255), Text6_)),
-      Label6_(MakeLabel(this, "Label6", "Speed:", Twips(2160, 1860, 795, 195), Text5_)),
       panel_(*this, comm) {
   setObjectName(QStringLiteral("frm_Korvalen"));
   setWindowTitle(QStringLiteral("Korvalen"));
   setFixedSize(3930 / kTwipsPerPixel, 3570 / kTwipsPerPixel);
+  const LabelDesign labels[] = {
+      {"Label1", "ID:", Twips(2220, 180, 495, 195), Text1_},
+      {"Label2", "Position:", Twips(2160, 1020, 735, 195), Text2_},
+      {"Label3", "Current:", Twips(120, 240, 735, 255), Text3_},
+      {"Label4", "Voltage:", Twips(120, 600, 795, 255), Text4_},
+      {"Label5", "Comm Port:", Twips(180, 2040, 1395, 255), Text6_},
+      {"Label6", "Speed:", Twips(2160, 1860, 795, 195), Text5_},
+  };
+  for (const LabelDesign& label : labels) MakeLabel(this, label);
   SetTabOrder();
   Text6_->installEventFilter(this);
   Wire();
@@ -113,32 +122,26 @@ void frm_Korvalen::Wire() {
   connect(Command3_, &QPushButton::clicked, this, [this] { panel_.Command3_Click(); });
   connect(Command4_, &QPushButton::clicked, this, [this] { panel_.Command4_Click(); });
 
-  // A dragged thumb changes the value while the slider is down: that is Scroll. Every other
-  // change is committed at once, and the release of the thumb commits too, moved or not.
-  connect(HScroll1_, &QScrollBar::valueChanged, this, [this] {
-    if (!HScroll1_->isSliderDown()) panel_.HScroll1_Change();
-  });
-  connect(HScroll1_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll1_Change(); });
-
-  connect(HScroll2_, &QScrollBar::valueChanged, this, [this] {
-    if (HScroll2_->isSliderDown()) {
-      panel_.HScroll2_Scroll();
-    } else {
-      panel_.HScroll2_Change();
-    }
-  });
-  connect(HScroll2_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll2_Change(); });
-
-  connect(HScroll3_, &QScrollBar::valueChanged, this, [this] {
-    if (HScroll3_->isSliderDown()) {
-      panel_.HScroll3_Scroll();
-    } else {
-      panel_.HScroll3_Change();
-    }
-  });
-  connect(HScroll3_, &QScrollBar::sliderReleased, this, [this] { panel_.HScroll3_Change(); });
+  // HScroll1 has no Scroll procedure: the ID field waits for the thumb's release.
+  WireSlider(HScroll1_, &Panel::HScroll1_Change, nullptr);
+  WireSlider(HScroll2_, &Panel::HScroll2_Change, &Panel::HScroll2_Scroll);
+  WireSlider(HScroll3_, &Panel::HScroll3_Change, &Panel::HScroll3_Scroll);
 
   // comm's OnComm reaches comm_OnComm through the link; Panel registers that itself.
+}
+
+void frm_Korvalen::WireSlider(QScrollBar* slider, void (Panel::*on_change)(),
+                              void (Panel::*on_scroll)()) {
+  // A dragged thumb changes the value while the slider is down: that is Scroll. Every other
+  // change is committed at once, and the release of the thumb commits too, moved or not.
+  connect(slider, &QScrollBar::valueChanged, this, [this, slider, on_change, on_scroll] {
+    if (!slider->isSliderDown()) {
+      (panel_.*on_change)();
+    } else if (on_scroll != nullptr) {
+      (panel_.*on_scroll)();
+    }
+  });
+  connect(slider, &QScrollBar::sliderReleased, this, [this, on_change] { (panel_.*on_change)(); });
 }
 
 void frm_Korvalen::SetTabOrder() {
@@ -147,25 +150,36 @@ void frm_Korvalen::SetTabOrder() {
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
+template <typename Widget>
+Widget* frm_Korvalen::Find(Control control) const {
+  // In the order of Control's values.
+  QWidget* const controls[] = {Command1_, Command2_, Command3_, Command4_, Text1_,
+                               Text2_,    Text3_,    Text4_,    Text5_,    Text6_,
+                               HScroll1_, HScroll2_, HScroll3_};
+  auto* const widget = qobject_cast<Widget*>(controls[static_cast<std::size_t>(control)]);
+  if (widget == nullptr) throw std::invalid_argument("no such control of that kind");
+  return widget;
+}
+
 std::string frm_Korvalen::Text(Control field) const {
-  return Field(field)->text().toStdString();
+  return Find<QLineEdit>(field)->text().toStdString();
 }
 
 void frm_Korvalen::SetText(Control field, const std::string& text) {
-  Field(field)->setText(QString::fromStdString(text));
+  Find<QLineEdit>(field)->setText(QString::fromStdString(text));
 }
 
 std::string frm_Korvalen::Caption(Control button) const {
-  return Button(button)->text().toStdString();
+  return Find<QPushButton>(button)->text().toStdString();
 }
 
 void frm_Korvalen::SetCaption(Control button, const std::string& caption) {
-  Button(button)->setText(QString::fromStdString(caption));
+  Find<QPushButton>(button)->setText(QString::fromStdString(caption));
 }
 
 std::int16_t frm_Korvalen::Value(Control slider) const {
   // Every range is within 0..2400, so the value always fits.
-  return static_cast<std::int16_t>(Slider(slider)->value());
+  return static_cast<std::int16_t>(Find<QScrollBar>(slider)->value());
 }
 
 void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) {
@@ -180,7 +194,7 @@ void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) 
 }
 
 void frm_Korvalen::SetInvalid(Control field, const std::string& reason) {
-  QLineEdit* const edit = Field(field);
+  QLineEdit* const edit = Find<QLineEdit>(field);
   const QString why = QString::fromStdString(reason);
   // Every position and speed frame asks again; a tooltip, a description and a style sheet set to
   // what they are already would still cost events and a restyle per frame while a slider streams.
@@ -218,53 +232,6 @@ bool frm_Korvalen::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return QWidget::eventFilter(watched, event);
-}
-
-QLineEdit* frm_Korvalen::Field(Control field) const {
-  switch (field) {
-    case Control::Text1:
-      return Text1_;
-    case Control::Text2:
-      return Text2_;
-    case Control::Text3:
-      return Text3_;
-    case Control::Text4:
-      return Text4_;
-    case Control::Text5:
-      return Text5_;
-    case Control::Text6:
-      return Text6_;
-    default:
-      throw std::invalid_argument("not a text field");
-  }
-}
-
-QPushButton* frm_Korvalen::Button(Control button) const {
-  switch (button) {
-    case Control::Command1:
-      return Command1_;
-    case Control::Command2:
-      return Command2_;
-    case Control::Command3:
-      return Command3_;
-    case Control::Command4:
-      return Command4_;
-    default:
-      throw std::invalid_argument("not a button");
-  }
-}
-
-QScrollBar* frm_Korvalen::Slider(Control slider) const {
-  switch (slider) {
-    case Control::HScroll1:
-      return HScroll1_;
-    case Control::HScroll2:
-      return HScroll2_;
-    case Control::HScroll3:
-      return HScroll3_;
-    default:
-      throw std::invalid_argument("not a slider");
-  }
 }
 
 }  // namespace korvalen

@@ -8,7 +8,6 @@
 #include "panel/panel_view.h"
 #include "serial/serial_link.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
@@ -45,10 +44,11 @@ class frm_Korvalen : public QWidget, public PanelView {
 
  private:
   void Wire();
+  void WireSlider(QScrollBar* slider, void (Panel::*on_change)(), void (Panel::*on_scroll)());
   void SetTabOrder();
-  [[nodiscard]] QLineEdit* Field(Control field) const;
-  [[nodiscard]] QPushButton* Button(Control button) const;
-  [[nodiscard]] QScrollBar* Slider(Control slider) const;
+  // The control's widget; std::invalid_argument if it is not a Widget.
+  template <typename Widget>
+  [[nodiscard]] Widget* Find(Control control) const;
 
   SerialLink& comm_;
   PortDescription describe_ports_;
@@ -66,12 +66,6 @@ class frm_Korvalen : public QWidget, public PanelView {
   QScrollBar* const HScroll1_;
   QScrollBar* const HScroll2_;
   QScrollBar* const HScroll3_;
-  QLabel* const Label1_;
-  QLabel* const Label2_;
-  QLabel* const Label3_;
-  QLabel* const Label4_;
-  QLabel* const Label5_;
-  QLabel* const Label6_;
 
   // Last, so the controls it reads exist before it registers with the link.
   Panel panel_;

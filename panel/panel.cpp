@@ -22,7 +22,8 @@ std::string Reading(std::uint8_t value) {
 Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
   comm_.SetOnComm([this] { comm_OnComm(); });
   comm_.SetOnPortLost([this] {
-    if (ended_) return;
+    // A loss that a failing call has already reported comes here too; the operator hears it once.
+    if (ended_ || !shown_open_) return;
     PortLost("the serial port went away; connect again");
   });
 }
@@ -45,7 +46,7 @@ void Panel::Command1_Click() {
 
     if (comm_.PortOpen()) {
       comm_.SetPortOpen(false);
-      view_.SetCaption(Control::Command1, "Connect");
+      ShowLinkState();
       return;
     }
     comm_.SetCommPort(PortNumber_);
@@ -54,13 +55,16 @@ void Panel::Command1_Click() {
     try {
       comm_.SetInBufferCount(0);
     } catch (const SerialError&) {
-      // Left open, the port would disagree with the "Connect" caption the failure keeps.
+      // A port left open after a failed connect would be one the operator never asked for.
       ClosePortQuietly();
       throw;
     }
     FeedbackMode_ = 0;
-    view_.SetCaption(Control::Command1, "NotConnect");
+    ShowLinkState();
   } catch (const SerialError& error) {
+    // A failed step may still have moved the link (a close that gave up on a held line closes all
+    // the same), so the caption is read off the link, never kept.
+    ShowLinkState();
     view_.MsgBox("Connect error!", error.what());
   }
 }
@@ -111,19 +115,19 @@ void Panel::HScroll1_Change() {
 }
 
 void Panel::HScroll2_Change() {
-  PositionProcedure();
+  SliderProcedure(Control::HScroll2, Control::Text2, &Panel::SendPosition);
 }
 
 void Panel::HScroll2_Scroll() {
-  PositionProcedure();
+  SliderProcedure(Control::HScroll2, Control::Text2, &Panel::SendPosition);
 }
 
 void Panel::HScroll3_Change() {
-  SpeedProcedure();
+  SliderProcedure(Control::HScroll3, Control::Text5, &Panel::SendSpeed);
 }
 
 void Panel::HScroll3_Scroll() {
-  SpeedProcedure();
+  SliderProcedure(Control::HScroll3, Control::Text5, &Panel::SendSpeed);
 }
 
 void Panel::comm_OnComm() {
@@ -142,28 +146,17 @@ void Panel::comm_OnComm() {
   view_.SetText(Control::Text4, Reading(reply->Voltage()));
 }
 
-void Panel::PositionProcedure() {
+void Panel::SliderProcedure(Control slider, Control mirror,
+                            void (Panel::*send)(std::int16_t id, std::int16_t value)) {
   if (ended_) return;
-  view_.SetText(Control::Text2, std::to_string(view_.Value(Control::HScroll2)));
+  const std::int16_t value = view_.Value(slider);
+  view_.SetText(mirror, std::to_string(value));
   const std::optional<std::int16_t> id = DeviceId();
-  const std::int16_t position = view_.Value(Control::HScroll2);
   if (!id) {
     FeedbackMode_ = 0;
     return;
   }
-  SendPosition(*id, position);
-}
-
-void Panel::SpeedProcedure() {
-  if (ended_) return;
-  view_.SetText(Control::Text5, std::to_string(view_.Value(Control::HScroll3)));
-  const std::optional<std::int16_t> id = DeviceId();
-  const std::int16_t speed = view_.Value(Control::HScroll3);
-  if (!id) {
-    FeedbackMode_ = 0;
-    return;
-  }
-  SendSpeed(*id, speed);
+  (this->*send)(*id, value);
 }
 
 std::optional<std::int16_t> Panel::DeviceId() {
@@ -205,8 +198,13 @@ void Panel::SendFrame(const CommandFrame& frame) {
 
 void Panel::PortLost(const std::string& reason) {
   ClosePortQuietly();
-  view_.SetCaption(Control::Command1, "Connect");
+  ShowLinkState();
   view_.MsgBox("Connect error!", reason);
+}
+
+void Panel::ShowLinkState() {
+  shown_open_ = comm_.PortOpen();
+  view_.SetCaption(Control::Command1, shown_open_ ? "NotConnect" : "Connect");
 }
 
 void Panel::ClosePortQuietly() {

@@ -36,20 +36,25 @@ class Panel {
   [[nodiscard]] bool Ended() const { return ended_; }
 
  private:
-  void PositionProcedure();
-  void SpeedProcedure();
+  // The position and speed sliders' procedure: mirror the value, then send it for the ID.
+  void SliderProcedure(Control slider, Control mirror,
+                       void (Panel::*send)(std::int16_t id, std::int16_t value));
   [[nodiscard]] std::optional<std::int16_t> DeviceId();
   void SendPosition(std::int16_t id, std::int16_t position);
   void SendSpeed(std::int16_t id, std::int16_t speed);
   void SendFrame(const CommandFrame& frame);
   void PortLost(const std::string& reason);
   void ClosePortQuietly();
+  // Command1's caption from the link's state: "NotConnect" while open, "Connect" while closed.
+  void ShowLinkState();
 
   PanelView& view_;
   SerialLink& comm_;
   std::uint8_t PortNumber_ = 0;
   std::int16_t FeedbackMode_ = 0;
   bool ended_ = false;
+  // What Command1 last told the operator: the link is open. A loss is reported only while it holds.
+  bool shown_open_ = false;
 };
 
 }  // namespace korvalen

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace korvalen {
 namespace {
@@ -57,6 +58,18 @@ std::optional<ReplyFrame> ReplyFrame::From(std::span<const std::uint8_t> bytes) 
 
 ReplyFrame::ReplyFrame(std::span<const std::uint8_t, kFrameSize> bytes) {
   std::ranges::copy(bytes, bytes_.begin());
+}
+
+std::string ToHex(std::span<const std::uint8_t> bytes) {
+  constexpr std::string_view kDigits = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (const std::uint8_t byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
 }
 
 }  // namespace korvalen

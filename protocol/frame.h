@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <string>
 
 namespace korvalen {
 
@@ -36,6 +37,10 @@ struct FrameValueError : std::out_of_range {
 [[nodiscard]] CommandFrame FeedbackFrame();
 [[nodiscard]] CommandFrame RunStopFrame(bool run);
 [[nodiscard]] CommandFrame ShutdownFrame();
+
+// Bytes as the operator reads them in a manual: "80 E8 00 00 98 00 00". The one hex form of the
+// whole program, for frame logs, the simulator's window and test messages alike.
+[[nodiscard]] std::string ToHex(std::span<const std::uint8_t> bytes);
 
 // What one read of the port returned, taken as a reply only when it is exactly 7 bytes.
 // Header and check byte are deliberately not examined: the device's readings are shown as sent.

@@ -1,29 +1,16 @@
 #include "serial/host_serial_link.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <QObject>
+#include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QSerialPortInfo>
-#include <QSocketNotifier>
-#include <algorithm>
-#include <cerrno>
+#include <array>
 #include <chrono>
-#include <cstring>
-#include <thread>
-
-#ifdef __linux__
-#include <linux/serial.h>
-#endif
+#include <optional>
 
 #include "serial/line_events.h"
+#include "serial/line_guard.h"
 #include "serial/line_settings.h"
-#include "serial/port_table.h"
 
 namespace korvalen {
 namespace {
@@ -34,128 +21,54 @@ using Clock = std::chrono::steady_clock;
 constexpr qint64 kReceiveThreshold = 7;
 // A held line (no reader, flow stopped) must not hang the exit button for ever.
 constexpr auto kDrainLimit = std::chrono::seconds(2);
-constexpr int kMaxListedPorts = 255;
 
-std::vector<PortEntry> HostPortEntries() {
-  std::vector<PortEntry> entries;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    entries.push_back({info.systemLocation().toStdString(), info.description().toStdString(),
-                       info.serialNumber().toStdString()});
-  }
-  return OrderPorts(std::move(entries));
+// In the order of Parity's values.
+constexpr std::array kQtParity = {QSerialPort::NoParity, QSerialPort::EvenParity,
+                                  QSerialPort::OddParity, QSerialPort::MarkParity,
+                                  QSerialPort::SpaceParity};
+
+PortEntry Entry(const QSerialPortInfo& info, const QString& path) {
+  return {path.toStdString(), info.description().toStdString(), info.serialNumber().toStdString()};
 }
 
-std::string ListPorts(const PortTable& ports) {
-  std::string list;
-  for (int n = 1; n <= kMaxListedPorts; ++n) {
-    const std::optional<std::string> path = ports(n);
-    if (!path) {
-      break;
-    }
-    list += (list.empty() ? "" : ", ") + std::to_string(n) + ": " + *path;
-  }
-  return list.empty() ? "there are no serial ports" : "the ports are " + list;
+std::string NotThere(const std::string& path, const PortTable& table) {
+  return "no such port: " + path + " is not there\n" + table.Describe();
 }
 
-QSerialPort::Parity ToQt(Parity parity) {
-  switch (parity) {
-    case Parity::kNone:
-      return QSerialPort::NoParity;
-    case Parity::kEven:
-      return QSerialPort::EvenParity;
-    case Parity::kOdd:
-      return QSerialPort::OddParity;
-    case Parity::kMark:
-      return QSerialPort::MarkParity;
-    case Parity::kSpace:
-      return QSerialPort::SpaceParity;
-  }
-  return QSerialPort::NoParity;
+std::string PermissionDenied(const std::string& path) {
+  return "permission denied: " + path + " (add your user to the dialout group and log in again)";
 }
 
-QSerialPort::StopBits ToQt(StopBits stop_bits) {
-  switch (stop_bits) {
-    case StopBits::kOne:
-      return QSerialPort::OneStop;
-    case StopBits::kOneAndHalf:
-      return QSerialPort::OneAndHalfStop;
-    case StopBits::kTwo:
-      return QSerialPort::TwoStop;
-  }
-  return QSerialPort::OneStop;
-}
-
-// How long one character takes on the line, start and stop bits included.
-std::chrono::microseconds CharacterTime(const LineSettings& settings) {
-  const int bits = 1 + settings.data_bits + (settings.parity == Parity::kNone ? 0 : 1) +
-                   (settings.stop_bits == StopBits::kOne ? 1 : 2);
-  return std::chrono::microseconds(1'000'000LL * bits / settings.baud + 1);
-}
-
-// A descriptor of our own on the device while the port opens. Root passes the exclusive flag
-// another program set (TIOCEXCL), so we ask the terminal instead; and since this descriptor closes
-// only after the port's own has opened, its close is never the last one and never hangs the line
-// up.
-class ExclusiveProbe {
- public:
-  explicit ExclusiveProbe(const std::string& path)
-      : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-  ~ExclusiveProbe() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ExclusiveProbe(const ExclusiveProbe&) = delete;
-  ExclusiveProbe& operator=(const ExclusiveProbe&) = delete;
-
-  // False also when the probe could not open: the port's own open then says why.
-  [[nodiscard]] bool HeldExclusively() const {
-#ifdef TIOCGEXCL
-    int exclusive = 0;
-    return fd_ >= 0 && ::ioctl(fd_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
-#else
-    return false;
-#endif
-  }
-
- private:
-  int fd_;
-};
-
-std::optional<LineErrorCounts> ReadLineErrors(int fd) {
-#ifdef __linux__
-  serial_icounter_struct counts{};
-  if (::ioctl(fd, TIOCGICOUNT, &counts) == 0) {
-    return LineErrorCounts{counts.brk, counts.frame, counts.overrun, counts.buf_overrun,
-                           counts.parity};
-  }
-#else
-  (void)fd;
-#endif
-  return std::nullopt;
+std::string Busy(const std::string& path) {
+  return "busy: another program has " + path + " open";
 }
 
 }  // namespace
 
-PortTable HostPorts() {
-#ifdef _WIN32
-  return [](int port) -> std::optional<std::string> {
-    if (port < 1) {
-      return std::nullopt;
+PortSource HostPorts() {
+  return [] {
+#ifdef Q_OS_WIN
+    PortTable table;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+      bool numbered = false;
+      const int number = info.portName().mid(3).toInt(&numbered);
+      if (numbered) table.Put(number, Entry(info, info.portName()));
     }
-    return "COM" + std::to_string(port);
-  };
+    return table;
 #else
-  return [](int port) { return PortPath(HostPortEntries(), port); };
+    std::vector<PortEntry> reported;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+      reported.push_back(Entry(info, info.systemLocation()));
+    }
+    return PortTable::Numbered(std::move(reported));
 #endif
+  };
 }
 
-std::string DescribeHostPorts() {
-  return DescribePorts(HostPortEntries());
-}
-
-// Owns the Qt device and the notifiers; a QObject so queued notifications die with the link.
+// Owns the Qt port; a QObject so queued notifications die with the link.
 class HostSerialLink::Port : public QObject {
  public:
-  explicit Port(PortTable ports) : ports_(std::move(ports)) {
+  explicit Port(PortSource ports) : ports_(std::move(ports)) {
     connect(&serial_, &QSerialPort::readyRead, this, &Port::OnReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, &Port::OnError);
   }
@@ -173,87 +86,88 @@ class HostSerialLink::Port : public QObject {
   Port& operator=(const Port&) = delete;
 
   void Open() {
-    if (open_) {
+    if (IsOpen()) {
       throw SerialError("port " + path_ + " is already open");
     }
-    const std::optional<std::string> path = ports_(port_number_);
+    // One look at the host's ports answers both the number and the message that lists them.
+    const PortTable table = ports_ ? ports_() : PortTable();
+    const std::optional<std::string> path = table.Path(port_number_);
     if (!path) {
-      throw SerialError("no such port: " + std::to_string(port_number_) + "; " + ListPorts(ports_));
+      throw SerialError("no such port: " + std::to_string(port_number_) + "\n" + table.Describe());
     }
-    if (::access(path->c_str(), F_OK) != 0) {
-      throw SerialError("no such port: " + *path + " is not there; " + ListPorts(ports_));
-    }
-    if (::access(path->c_str(), R_OK | W_OK) != 0 && errno == EACCES) {
-      throw SerialError(PermissionDenied(*path));
-    }
-    const ExclusiveProbe probe(*path);
-    if (probe.HeldExclusively()) {
-      throw SerialError(Busy(*path));
-    }
-    serial_.setPortName(QString::fromStdString(*path));
     serial_.setBaudRate(settings_.baud);
-    serial_.setParity(ToQt(settings_.parity));
+    serial_.setParity(kQtParity.at(static_cast<std::size_t>(settings_.parity)));
     serial_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.data_bits));
-    serial_.setStopBits(ToQt(settings_.stop_bits));
+    serial_.setStopBits(settings_.stop_bits == StopBits::kTwo ? QSerialPort::TwoStop
+                                                              : QSerialPort::OneStop);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
-    if (!serial_.open(QIODevice::ReadWrite)) {
-      throw SerialError(OpenFailure(*path));
-    }
-    fd_ = serial_.handle();
-    if (settings_.stop_bits == StopBits::kOneAndHalf && !SetOneAndAHalfStopBits()) {
-      const int error = errno;
-      serial_.close();
-      throw SerialError("settings not supported by " + *path +
-                        ": 1.5 stop bits: " + std::strerror(error));
-    }
-    // Root passes TIOCEXCL, and Qt's lock file only guards opens by the same name, so a lock on the
-    // device itself is what keeps a second writer off the line.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      const int error = errno;
-      serial_.close();
-      throw SerialError(error == EWOULDBLOCK
-                            ? Busy(*path)
-                            : "cannot open " + *path + ": " + std::strerror(error));
+    switch (line_guard::OpenExclusively(serial_, *path)) {
+      case line_guard::OpenResult::kOpened:
+        break;
+      case line_guard::OpenResult::kMissing:
+        throw SerialError(NotThere(*path, table));
+      case line_guard::OpenResult::kDenied:
+        throw SerialError(PermissionDenied(*path));
+      case line_guard::OpenResult::kBusy:
+        throw SerialError(Busy(*path));
+      case line_guard::OpenResult::kFailed:
+        throw SerialError(OpenFailure(*path, table));
     }
     path_ = *path;
-    open_ = true;
-    line_errors_ = ReadLineErrors(fd_);
-    write_notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Write, this);
-    write_notifier_->setEnabled(false);
-    connect(write_notifier_, &QSocketNotifier::activated, this, &Port::WritePending);
+    line_errors_ = line_guard::ReadLineErrors(serial_);
   }
 
   void Close() {
-    if (!open_) {
+    if (!IsOpen()) {
       return;
     }
-    const auto deadline = Clock::now() + kDrainLimit;
-    const bool drained = DrainPending(deadline) && DrainSystemQueue(deadline);
-    if (!drained && open_) {
-      int stranded = 0;
-      ::ioctl(fd_, TIOCOUTQ, &stranded);
-      const std::size_t left = pending_.size() + static_cast<std::size_t>(std::max(stranded, 0));
-      ::tcflush(fd_, TCOFLUSH);
-      const std::string path = path_;
-      CloseDevice();
-      throw SerialError("closed " + path + " with " + std::to_string(left) +
-                        " bytes unsent: the line took none for 2 s");
+    const QScopedValueRollback<bool> in_call(in_call_, true);
+    const Clock::time_point deadline = Clock::now() + kDrainLimit;
+    // Qt hands its buffer to the system a piece at a time while it waits.
+    while (serial_.bytesToWrite() > 0 && Clock::now() < deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      if (!serial_.waitForBytesWritten(static_cast<int>(left.count())) &&
+          line_guard::DeviceGone(serial_)) {
+        break;
+      }
     }
-    if (open_) {
+    if (serial_.bytesToWrite() == 0 && line_guard::DrainSystemQueue(serial_, deadline)) {
       CloseDevice();
+      return;
     }
+    if (line_guard::DeviceGone(serial_)) {
+      ThrowLost("the line to " + path_ + " went away before the last bytes were sent");
+    }
+    const std::string left = std::to_string(static_cast<std::size_t>(serial_.bytesToWrite()) +
+                                            line_guard::SystemQueueSize(serial_));
+    serial_.clear(QSerialPort::Output);
+    const std::string path = path_;
+    CloseDevice();
+    throw SerialError("closed " + path + " with " + left +
+                      " bytes unsent: the line took none for 2 s");
   }
 
   void ClearInput() {
     RequireOpen();
-    // Empties Qt's buffer and flushes the system's queue (TCIFLUSH) both.
-    serial_.clear(QSerialPort::Input);
+    const QScopedValueRollback<bool> in_call(in_call_, true);
+    // Empties Qt's buffer and the system's queue both; only a device that has gone refuses.
+    if (!serial_.clear(QSerialPort::Input)) {
+      ThrowLost(WentAway());
+    }
   }
 
   void Write(std::span<const std::uint8_t> bytes) {
     RequireOpen();
-    pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-    WritePending();
+    const QScopedValueRollback<bool> in_call(in_call_, true);
+    serial_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+    // Puts on the line at once what the line takes now; the rest waits in Qt's buffer, in order,
+    // for the line to take it.
+    if (!serial_.flush()) {
+      if (line_guard::DeviceGone(serial_)) {
+        ThrowLost(WentAway());
+      }
+      serial_.clearError();
+    }
   }
 
   [[nodiscard]] std::vector<std::uint8_t> Read() {
@@ -262,9 +176,9 @@ class HostSerialLink::Port : public QObject {
     return {bytes.begin(), bytes.end()};
   }
 
-  [[nodiscard]] bool IsOpen() const { return open_; }
+  [[nodiscard]] bool IsOpen() const { return serial_.isOpen(); }
 
-  PortTable ports_;
+  PortSource ports_;
   std::int16_t port_number_ = 1;
   LineSettings settings_;
   std::int16_t event_ = 0;
@@ -272,93 +186,19 @@ class HostSerialLink::Port : public QObject {
   std::function<void()> on_port_lost_;
 
  private:
-  // Qt accepts 1.5 stop bits and quietly sends 1; the driver gives 1.5 for CSTOPB with 5 data bits.
-  [[nodiscard]] bool SetOneAndAHalfStopBits() const {
-    termios line{};
-    if (::tcgetattr(fd_, &line) != 0) {
-      return false;
-    }
-    line.c_cflag |= CSTOPB;
-    return ::tcsetattr(fd_, TCSANOW, &line) == 0;
-  }
-
   void RequireOpen() const {
-    if (!open_) {
+    if (!IsOpen()) {
       throw SerialError("the port is not open");
     }
   }
 
-  // Writes straight to the descriptor: Qt's write() only buffers until a later turn of the event
-  // loop, and a frame must be on its way when SetOutput returns.
-  void WritePending() {
-    while (open_ && !pending_.empty()) {
-      const ssize_t written = ::write(fd_, pending_.data(), pending_.size());
-      if (written > 0) {
-        pending_.erase(pending_.begin(), pending_.begin() + written);
-      } else if (written < 0 && errno == EINTR) {
-        continue;
-      } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        write_notifier_->setEnabled(true);
-        return;
-      } else {
-        Lose();
-        return;
-      }
-    }
-    if (open_) {
-      write_notifier_->setEnabled(false);
-    }
-  }
-
-  bool DrainPending(Clock::time_point deadline) {
-    while (open_ && !pending_.empty()) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (left.count() <= 0) {
-        return false;
-      }
-      pollfd wanted{fd_, POLLOUT, 0};
-      const int ready = ::poll(&wanted, 1, static_cast<int>(left.count()) + 1);
-      if (ready < 0 && errno != EINTR) {
-        return false;
-      }
-      if (ready > 0) {
-        WritePending();
-      }
-    }
-    return open_;
-  }
-
-  // Waits for the bytes the system still holds, sleeping about as long as they take on the line.
-  bool DrainSystemQueue(Clock::time_point deadline) {
-    const auto per_character = CharacterTime(settings_);
-    while (open_) {
-      int queued = 0;
-      if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) {
-        break;
-      }
-      const auto now = Clock::now();
-      if (now >= deadline) {
-        return false;
-      }
-      const auto need = per_character * queued;
-      std::this_thread::sleep_for(std::clamp<Clock::duration>(
-          need, std::chrono::microseconds(100),
-          std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(20))));
-    }
-    if (open_) {
-      // Only the device's own transmit buffer is left; this waits for it to empty.
-      ::tcdrain(fd_);
-    }
-    return open_;
-  }
-
   void OnReadyRead() {
-    if (!open_) {
+    // Inside a call (the close waiting for the line) a receive event would run inside it.
+    if (in_call_ || !IsOpen()) {
       return;
     }
     ReportLineErrors();
-    if (open_ && serial_.bytesAvailable() >= kReceiveThreshold) {
+    if (IsOpen() && serial_.bytesAvailable() >= kReceiveThreshold) {
       Raise(kEventReceive);
     }
   }
@@ -367,14 +207,14 @@ class HostSerialLink::Port : public QObject {
     if (!line_errors_) {
       return;
     }
-    const std::optional<LineErrorCounts> now = ReadLineErrors(fd_);
+    const std::optional<LineErrorCounts> now = line_guard::ReadLineErrors(serial_);
     if (!now) {
       return;
     }
     const LineErrorCounts before = *line_errors_;
     line_errors_ = now;
     for (const std::int16_t code : LineEventCodes(before, *now)) {
-      if (open_) {
+      if (IsOpen()) {
         Raise(code);
       }
     }
@@ -388,16 +228,25 @@ class HostSerialLink::Port : public QObject {
   }
 
   void OnError(QSerialPort::SerialPortError error) {
-    // A vanished USB adapter reports a resource error; a pseudo-terminal whose other side closed
-    // reports a read error on every turn of the loop. Either way the device is gone.
-    if (open_ && (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)) {
-      Lose();
+    // Inside a call, the call looks at what failed and says so itself. From the event loop, a
+    // vanished USB adapter reports a resource error and a pseudo-terminal whose other side closed a
+    // read error; either way the device is gone.
+    if (in_call_ || !IsOpen()) {
+      return;
+    }
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+        error == QSerialPort::WriteError) {
+      Lost();
     }
   }
 
+  [[nodiscard]] std::string WentAway() const {
+    return path_ + " went away: " + serial_.errorString().toStdString();
+  }
+
   // Closes without draining (nothing can drain into a missing device) and tells the owner later,
-  // from the event loop, so the handler never runs inside SetOutput.
-  void Lose() {
+  // from the event loop, so the handler never runs inside another call.
+  void Lost() {
     CloseDevice();
     QMetaObject::invokeMethod(
         this,
@@ -409,34 +258,25 @@ class HostSerialLink::Port : public QObject {
         Qt::QueuedConnection);
   }
 
+  // The caller hears of the loss at once; the owner's notice of it still comes, once.
+  [[noreturn]] void ThrowLost(const std::string& reason) {
+    Lost();
+    throw SerialError(reason);
+  }
+
   void CloseDevice() {
-    open_ = false;
-    pending_.clear();
-    if (write_notifier_ != nullptr) {
-      write_notifier_->setEnabled(false);
-      write_notifier_->deleteLater();
-      write_notifier_ = nullptr;
-    }
     serial_.close();
-    fd_ = -1;
+    line_errors_.reset();
   }
 
-  [[nodiscard]] static std::string PermissionDenied(const std::string& path) {
-    return "permission denied: " + path + " (add your user to the dialout group and log in again)";
-  }
-
-  [[nodiscard]] static std::string Busy(const std::string& path) {
-    return "busy: another program has " + path + " open";
-  }
-
-  [[nodiscard]] std::string OpenFailure(const std::string& path) const {
+  [[nodiscard]] std::string OpenFailure(const std::string& path, const PortTable& table) const {
     const std::string message = serial_.errorString().toStdString();
     switch (serial_.error()) {
       case QSerialPort::DeviceNotFoundError:
-        return "no such port: " + path + " is not there; " + ListPorts(ports_);
+        return NotThere(path, table);
       case QSerialPort::PermissionError:
-        // The device itself is readable and writable (checked above), so Qt's lock file or the
-        // driver's exclusive flag stopped us: someone else has it.
+        // Whatever the system lets us see was free, so Qt's lock file or the driver's exclusive
+        // flag stopped us: someone else has it. Only a lock file Qt could not make is ours to fix.
         if (message.find("lock file") != std::string::npos) {
           return "cannot open " + path + ": " + message;
         }
@@ -449,15 +289,12 @@ class HostSerialLink::Port : public QObject {
   }
 
   QSerialPort serial_;
-  QSocketNotifier* write_notifier_ = nullptr;
-  int fd_ = -1;
-  bool open_ = false;
   std::string path_;
-  std::vector<std::uint8_t> pending_;
   std::optional<LineErrorCounts> line_errors_;
+  bool in_call_ = false;
 };
 
-HostSerialLink::HostSerialLink(PortTable ports) : port_(std::make_unique<Port>(std::move(ports))) {
+HostSerialLink::HostSerialLink(PortSource ports) : port_(std::make_unique<Port>(std::move(ports))) {
 }
 
 HostSerialLink::~HostSerialLink() = default;

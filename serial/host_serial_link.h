@@ -1,30 +1,23 @@
 #pragma once
 
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "serial/port_table.h"
 #include "serial/serial_link.h"
 
 namespace korvalen {
 
-// The device path for a port number, or none.
-using PortTable = std::function<std::optional<std::string>(int port)>;
+// The host's ports as it reports them now: on Windows port N is COMN; elsewhere USB adapters come
+// first, each group in natural order (PortTable::Numbered).
+[[nodiscard]] PortSource HostPorts();
 
-// The host's ports: on Windows port N is COMN; elsewhere the ports the host reports, USB adapters
-// first, each group in natural order. Read afresh at every call, so a late adapter is found.
-[[nodiscard]] PortTable HostPorts();
-
-// The host's ports as numbered by HostPorts(), one "N: path  description (serial)" line each.
-[[nodiscard]] std::string DescribeHostPorts();
-
-// The link over a real serial device, with the guarantees a device on the other end needs: bytes
-// leave at once and in order, a close waits for them to drain, and a vanished port ends in one
-// clean close instead of an error loop.
+// The link over a real serial device, with the guarantees a device on the other end needs: a frame
+// is on the line when SetOutput returns, bytes go in order, a close waits (at most 2 s) for them to
+// drain, and a vanished port ends in one clean close instead of an error loop.
 class HostSerialLink final : public SerialLink {
  public:
-  explicit HostSerialLink(PortTable ports = HostPorts());
+  explicit HostSerialLink(PortSource ports = HostPorts());
   ~HostSerialLink() override;
   HostSerialLink(const HostSerialLink&) = delete;
   HostSerialLink& operator=(const HostSerialLink&) = delete;

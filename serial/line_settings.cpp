@@ -52,28 +52,16 @@ LineSettings ParseLineSettings(const std::string& text) {
     Fail(text, "baud must be a whole number from 50 to 4000000");
   }
 
-  if (fields[1].size() != 1) {
+  // In the order of Parity's values.
+  constexpr std::string_view kParityLetters = "NEOMS";
+  const std::size_t parity = fields[1].size() == 1
+                                 ? kParityLetters.find(static_cast<char>(
+                                       std::toupper(static_cast<unsigned char>(fields[1][0]))))
+                                 : std::string_view::npos;
+  if (parity == std::string_view::npos) {
     Fail(text, "parity must be one of N, E, O, M, S");
   }
-  switch (std::toupper(static_cast<unsigned char>(fields[1][0]))) {
-    case 'N':
-      settings.parity = Parity::kNone;
-      break;
-    case 'E':
-      settings.parity = Parity::kEven;
-      break;
-    case 'O':
-      settings.parity = Parity::kOdd;
-      break;
-    case 'M':
-      settings.parity = Parity::kMark;
-      break;
-    case 'S':
-      settings.parity = Parity::kSpace;
-      break;
-    default:
-      Fail(text, "parity must be one of N, E, O, M, S");
-  }
+  settings.parity = static_cast<Parity>(parity);
 
   settings.data_bits = ParseWhole(fields[2], ok);
   if (!ok || settings.data_bits < 5 || settings.data_bits > 8) {
@@ -82,15 +70,10 @@ LineSettings ParseLineSettings(const std::string& text) {
 
   if (fields[3] == "1") {
     settings.stop_bits = StopBits::kOne;
-  } else if (fields[3] == "1.5") {
-    settings.stop_bits = StopBits::kOneAndHalf;
   } else if (fields[3] == "2") {
     settings.stop_bits = StopBits::kTwo;
   } else {
-    Fail(text, "stop bits must be 1, 1.5 or 2");
-  }
-  if (settings.stop_bits == StopBits::kOneAndHalf && settings.data_bits != 5) {
-    Fail(text, "1.5 stop bits go only with 5 data bits");
+    Fail(text, "stop bits must be 1 or 2");
   }
   return settings;
 }

@@ -5,7 +5,7 @@
 namespace korvalen {
 
 enum class Parity { kNone, kEven, kOdd, kMark, kSpace };
-enum class StopBits { kOne, kOneAndHalf, kTwo };
+enum class StopBits { kOne, kTwo };
 
 // The line settings as values, so the text an operator or the panel gives is checked once, before
 // any port is touched.
@@ -18,8 +18,9 @@ struct LineSettings {
   friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
-// Parses "19200,N,8,2": baud, parity (N, E, O, M, S), data bits (5..8), stop bits (1, 1.5, 2).
-// 1.5 stop bits exist only with 5 data bits, as in the UARTs that offer them.
+// Parses "19200,N,8,2": baud, parity (N, E, O, M, S), data bits (5..8), stop bits (1 or 2): what
+// the serial port can put on the line everywhere. (1.5 stop bits exist only on some systems and
+// only with 5 data bits; no device of ours uses them.)
 // Throws SerialError naming what is wrong.
 [[nodiscard]] LineSettings ParseLineSettings(const std::string& text);
 

@@ -72,8 +72,8 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-std::vector<PortEntry> OrderPorts(std::vector<PortEntry> ports) {
-  std::stable_sort(ports.begin(), ports.end(), [](const PortEntry& a, const PortEntry& b) {
+PortTable PortTable::Numbered(std::vector<PortEntry> reported) {
+  std::stable_sort(reported.begin(), reported.end(), [](const PortEntry& a, const PortEntry& b) {
     const bool usb_a = IsUsbAdapter(a.path);
     const bool usb_b = IsUsbAdapter(b.path);
     if (usb_a != usb_b) {
@@ -81,27 +81,39 @@ std::vector<PortEntry> OrderPorts(std::vector<PortEntry> ports) {
     }
     return NaturalLess(std::string(DeviceName(a.path)), std::string(DeviceName(b.path)));
   });
-  return ports;
-}
-
-std::optional<std::string> PortPath(const std::vector<PortEntry>& ordered, int port) {
-  if (port < 1 || static_cast<std::size_t>(port) > ordered.size()) {
-    return std::nullopt;
+  PortTable table;
+  int number = 0;
+  for (PortEntry& port : reported) {
+    table.Put(++number, std::move(port));
   }
-  return ordered[static_cast<std::size_t>(port - 1)].path;
+  return table;
 }
 
-std::string DescribePorts(const std::vector<PortEntry>& ordered) {
-  if (ordered.empty()) {
+PortTable PortTable::One(std::string path, std::string description) {
+  return PortTable({{1, {std::move(path), std::move(description), ""}}});
+}
+
+void PortTable::Put(int number, PortEntry port) {
+  ports_.insert_or_assign(number, std::move(port));
+}
+
+std::optional<std::string> PortTable::Path(int number) const {
+  if (const auto found = ports_.find(number); found != ports_.end()) {
+    return found->second.path;
+  }
+  return std::nullopt;
+}
+
+std::string PortTable::Describe() const {
+  if (ports_.empty()) {
     return "no serial ports found";
   }
   std::string text;
-  for (std::size_t i = 0; i < ordered.size(); ++i) {
-    const PortEntry& port = ordered[i];
-    if (i > 0) {
+  for (const auto& [number, port] : ports_) {
+    if (!text.empty()) {
       text += '\n';
     }
-    text += std::to_string(i + 1) + ": " + port.path;
+    text += std::to_string(number) + ": " + port.path;
     if (!port.description.empty()) {
       text += "  " + port.description;
     }
@@ -110,6 +122,10 @@ std::string DescribePorts(const std::vector<PortEntry>& ordered) {
     }
   }
   return text;
+}
+
+PortSource FixedPorts(PortTable table) {
+  return [table = std::move(table)] { return table; };
 }
 
 }  // namespace korvalen

@@ -1,30 +1,60 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace korvalen {
 
-// One serial port the host reports, as the operator would recognise it.
+// One serial port, as the operator would recognise it.
 struct PortEntry {
   std::string path;  // "/dev/ttyUSB0"
   std::string description;
   std::string serial_number;
+
+  friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };
 
 // True when a sorts before b with digit runs compared as numbers ("ttyUSB2" before "ttyUSB10").
 [[nodiscard]] bool NaturalLess(const std::string& a, const std::string& b);
 
-// The ports in numbering order: USB adapters first, because an operator with one adapter plugged
-// in expects it to be port 1; then the rest; each group in natural order of the device name.
-[[nodiscard]] std::vector<PortEntry> OrderPorts(std::vector<PortEntry> ports);
+// The ports an operator can name by number, as they stood when the table was made.
+class PortTable {
+ public:
+  PortTable() = default;
+  explicit PortTable(std::map<int, PortEntry> ports) : ports_(std::move(ports)) {}
 
-// The device path of port number `port` (from 1) in an ordered list; none for 0, negatives and
-// numbers past the end.
-[[nodiscard]] std::optional<std::string> PortPath(const std::vector<PortEntry>& ordered, int port);
+  // The ports a host reports, numbered from 1: USB adapters first, because an operator with one
+  // adapter plugged in expects it to be port 1; then the rest; each group in natural order of the
+  // device name.
+  [[nodiscard]] static PortTable Numbered(std::vector<PortEntry> reported);
 
-// "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)" lines, or a line saying there are none.
-[[nodiscard]] std::string DescribePorts(const std::vector<PortEntry>& ordered);
+  // Port 1 is `path` and no other number names a port: a simulated device, a pseudo-terminal.
+  [[nodiscard]] static PortTable One(std::string path, std::string description = {});
+
+  // Makes `number` name `port`, in place of whatever it named before.
+  void Put(int number, PortEntry port);
+
+  // None for a number that names no port.
+  [[nodiscard]] std::optional<std::string> Path(int number) const;
+
+  // "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)", a line a port, or a line saying there are none.
+  [[nodiscard]] std::string Describe() const;
+
+  friend bool operator==(const PortTable&, const PortTable&) = default;
+
+ private:
+  std::map<int, PortEntry> ports_;
+};
+
+// Where a link finds the ports: asked once for each question, so an adapter plugged in after start
+// is found and one answer serves both the number and any message that lists the ports.
+using PortSource = std::function<PortTable()>;
+
+// A source whose table never changes (a simulated device, a test's pseudo-terminal).
+[[nodiscard]] PortSource FixedPorts(PortTable table);
 
 }  // namespace korvalen

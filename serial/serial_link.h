@@ -34,14 +34,18 @@ class SerialLink {
   virtual void SetSettings(
       const std::string& settings) = 0;  // "19200,N,8,2"; SerialError if malformed
   [[nodiscard]] virtual bool PortOpen() const = 0;
-  virtual void SetPortOpen(bool open) = 0;       // SerialError: no such port, busy, permission...
+  // SerialError: no such port, busy, permission...; on a close, bytes the line would not take (a
+  // failed close may have closed all the same: PortOpen says).
+  virtual void SetPortOpen(bool open) = 0;
   virtual void SetInBufferCount(int count) = 0;  // 0 discards every received, unread byte
+  // SerialError when the device has gone; the link has then closed itself, as below.
   virtual void SetOutput(std::span<const std::uint8_t> bytes) = 0;
   [[nodiscard]] virtual std::int16_t CommEvent() const = 0;
   [[nodiscard]] virtual std::vector<std::uint8_t> Input() = 0;  // every waiting byte, removed
   // Raised on the thread that owns the link, from its event loop, never from inside another call.
   virtual void SetOnComm(std::function<void()> handler) = 0;
-  // The open port went away (adapter unplugged, write failed); the link has closed itself.
+  // The open port went away (adapter unplugged, write failed); the link has closed itself. Comes
+  // once a loss, from the event loop, also when the call that met the loss has thrown already.
   virtual void SetOnPortLost(std::function<void()> handler) = 0;
 };
 

@@ -1,7 +1,5 @@
 #include "sim/device_command.h"
 
-#include <array>
-
 namespace korvalen::sim {
 
 DeviceCommand ToCommand(const CommandFrame& frame) {
@@ -35,19 +33,6 @@ std::string Describe(const DeviceCommand& command) {
       break;
   }
   return "Unknown";
-}
-
-std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
-  static constexpr std::array<char, 16> kDigits{'0', '1', '2', '3', '4', '5', '6', '7',
-                                                '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
-  std::string text;
-  text.reserve(size * 3);
-  for (std::size_t i = 0; i < size; ++i) {
-    if (i > 0) text.push_back(' ');
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 0x0F]);
-  }
-  return text;
 }
 
 }  // namespace korvalen::sim

@@ -29,7 +29,4 @@ inline constexpr int kDeviceCount = 128;
 // "Unknown".
 [[nodiscard]] std::string Describe(const DeviceCommand& command);
 
-// Seven bytes as "80 E8 00 00 98 00 00".
-[[nodiscard]] std::string ToHex(const std::uint8_t* bytes, std::size_t size);
-
 }  // namespace korvalen::sim

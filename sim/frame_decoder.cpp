@@ -1,13 +1,11 @@
 #include "sim/frame_decoder.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace korvalen::sim {
 
 bool IsWellFormed(std::span<const std::uint8_t, kFrameSize> frame) {
-  const unsigned sum = std::accumulate(frame.begin(), frame.begin() + 5, 0U);
-  return frame[0] == FRAME_HEADER && sum % 256 == 0;
+  return frame[0] == FRAME_HEADER && frame[4] == CheckSum(frame[0], frame[1], frame[2], frame[3]);
 }
 
 std::vector<CommandFrame> FrameDecoder::Feed(std::span<const std::uint8_t> bytes) {

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
-#include <optional>
 #include <utility>
 
 namespace korvalen::sim {
@@ -89,11 +88,8 @@ PseudoTerminal::PseudoTerminal() {
   }
 }
 
-PortTable PseudoTerminal::Table() const {
-  return [path = slave_path_](int port) -> std::optional<std::string> {
-    if (port == 1) return path;
-    return std::nullopt;
-  };
+PortSource PseudoTerminal::Table() const {
+  return FixedPorts(PortTable::One(slave_path_));
 }
 
 void PseudoTerminal::Write(std::span<const std::uint8_t> bytes) const {

@@ -43,8 +43,8 @@ class PseudoTerminal {
   [[nodiscard]] int Slave() const { return slave_.Get(); }
   [[nodiscard]] bool Open() const { return master_.Valid(); }
   [[nodiscard]] const std::string& SlavePath() const { return slave_path_; }
-  // A port table in which port 1 is this pair's slave and no other number names a port.
-  [[nodiscard]] PortTable Table() const;
+  // Ports in which port 1 is this pair's slave and no other number names a port.
+  [[nodiscard]] PortSource Table() const;
   // The line settings the panel last put on its end, as "19200,N,8,2".
   [[nodiscard]] std::string SlaveSettings() const;
 

@@ -12,15 +12,11 @@ constexpr int kGap = 24;
 
 }  // namespace
 
-std::string DescribeDemoPorts(const std::string& device_path) {
-  return "1: " + device_path + "  Simulated device";
-}
-
 // Port 1 is the simulated device and no number names anything else, so the demo can never open one
 // of the host's real ports, whatever the operator types.
 Demo::Demo()
     : comm_(device_.Table()),
-      panel_(comm_, [path = device_.SlavePath()] { return DescribeDemoPorts(path); }),
+      panel_(comm_, [ports = device_.Table()] { return ports().Describe(); }),
       simulator_(device_) {
   // Closing the panel ends the demo; the simulator window alone does not keep it running.
   simulator_.setAttribute(Qt::WA_QuitOnClose, false);

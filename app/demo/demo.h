@@ -1,16 +1,11 @@
 #pragma once
 
-#include <string>
-
 #include "app/demo/simulator_window.h"
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
 #include "sim/simulated_device.h"
 
 namespace korvalen {
-
-// The port field's tooltip in the demo: "1: /dev/pts/3  Simulated device".
-[[nodiscard]] std::string DescribeDemoPorts(const std::string& device_path);
 
 // The real panel wired to a simulated device, beside a window showing what the device hears.
 // Built here rather than in main() so the tests click exactly what an operator would see.

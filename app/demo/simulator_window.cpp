@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
+#include <span>
 
 namespace korvalen {
 namespace {
@@ -38,12 +39,12 @@ constexpr FaultChoice kFaultChoices[] = {
 // Motion is shown at a pace the eye can follow; anything faster only costs work.
 constexpr int kMotionRefreshMs = 200;
 
-QString Hex(const std::uint8_t* bytes, std::size_t size) {
-  return QString::fromStdString(sim::ToHex(bytes, size));
+QString Hex(std::span<const std::uint8_t> bytes) {
+  return QString::fromStdString(ToHex(bytes));
 }
 
 QString FrameRow(const sim::ReceivedFrame& frame) {
-  return Hex(frame.bytes.data(), frame.bytes.size()) + QStringLiteral("   ") +
+  return Hex(frame.bytes) + QStringLiteral("   ") +
          QString::fromStdString(sim::Describe(frame.command));
 }
 
@@ -225,8 +226,8 @@ void SimulatorWindow::ShowCounts() {
 }
 
 void SimulatorWindow::ShowReply(const QByteArray& reply) {
-  last_reply_->setText(Hex(reinterpret_cast<const std::uint8_t*>(reply.constData()),
-                           static_cast<std::size_t>(reply.size())));
+  last_reply_->setText(Hex({reinterpret_cast<const std::uint8_t*>(reply.constData()),
+                            static_cast<std::size_t>(reply.size())}));
   ShowCounts();
 }
 

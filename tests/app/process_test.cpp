@@ -37,7 +37,7 @@ TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
   EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--port", "0=/dev/x"}, headless),
             std::tuple(2, std::string(),
                        std::string("korvalen: --port 0=/dev/x: the port number must be a whole "
-                                   "number from 1 to 255")));
+                                   "number from 1 to 255 (see --help)")));
 }
 
 // Needs an X display: CTest runs this one under xvfb-run.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <set>
 #include <span>
@@ -9,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/frame.h"
 #include "serial/serial_link.h"
 
 namespace korvalen::testing {
@@ -21,6 +21,9 @@ class RecordingLink : public SerialLink {
   void SetSettings(const std::string& settings) override { Record("Settings " + settings); }
   [[nodiscard]] bool PortOpen() const override { return open; }
   void SetPortOpen(bool value) override {
+    // A close that fails has closed all the same, as the host's link does on a line that would not
+    // drain; an open that fails has opened nothing.
+    if (!value) open = false;
     Record(value ? "Open" : "Close");
     open = value;
   }
@@ -29,12 +32,7 @@ class RecordingLink : public SerialLink {
     waiting.clear();
     if (vanish_on_clear) open = false;
   }
-  void SetOutput(std::span<const std::uint8_t> bytes) override {
-    std::string line = "Output";
-    char hex[4];
-    for (const std::uint8_t byte : bytes) line.append(hex, std::snprintf(hex, 4, " %02X", byte));
-    Record(line);
-  }
+  void SetOutput(std::span<const std::uint8_t> bytes) override { Record("Output " + ToHex(bytes)); }
   [[nodiscard]] std::int16_t CommEvent() const override { return event; }
   [[nodiscard]] std::vector<std::uint8_t> Input() override {
     Record("Input");

@@ -2,6 +2,7 @@
 
 #include "serial/line_events.h"
 #include "serial/line_settings.h"
+#include "serial/port_mapping.h"
 #include "serial/port_table.h"
 #include "serial/serial_link.h"
 
@@ -12,7 +13,7 @@ TEST(LineSettings, ParsesEveryFieldInEitherCase) {
   const std::pair<const char*, LineSettings> cases[] = {
       {"19200,N,8,2", {19200, Parity::kNone, 8, StopBits::kTwo}},
       {"9600,e,7,1", {9600, Parity::kEven, 7, StopBits::kOne}},
-      {"50,O,5,1.5", {50, Parity::kOdd, 5, StopBits::kOneAndHalf}},
+      {"50,O,5,2", {50, Parity::kOdd, 5, StopBits::kTwo}},
       {"4000000,m,6,2", {4000000, Parity::kMark, 6, StopBits::kTwo}},
       {"300,S,8,1", {300, Parity::kSpace, 8, StopBits::kOne}}};
   for (const auto& [text, expected] : cases) {
@@ -26,8 +27,8 @@ TEST(LineSettings, RejectsMalformedTextSayingWhichFieldIsWrong) {
       {"baud must", {",N,8,2", "19200.5,N,8,2", "49,N,8,2", "4000001,N,8,2", "99999999999,N,8,2"}},
       {"parity must", {"19200,X,8,2", "19200,NO,8,2"}},
       {"data bits must", {"19200,N,4,2", "19200,N,9,2", "19200,N,8bit,2"}},
-      {"stop bits must", {"19200,N,8,3"}},
-      {"only with 5 data bits", {"19200,N,6,1.5"}}};
+      // 1.5 stop bits only some systems put on the line, and only with 5 data bits.
+      {"stop bits must", {"19200,N,8,3", "50,N,5,1.5"}}};
   for (const auto& [reason, texts] : cases) {
     for (const char* text : texts) {
       try {
@@ -67,9 +68,9 @@ TEST(PortTable, NumbersUsbAdaptersFirstEachGroupInNaturalOrderFromOne) {
   const auto order = [](std::vector<std::string> paths) {
     std::vector<PortEntry> ports;
     for (std::string& path : paths) ports.push_back({std::move(path), "", ""});
-    ports = OrderPorts(std::move(ports));
+    const PortTable table = PortTable::Numbered(std::move(ports));
     std::vector<std::string> numbered;
-    for (int n = 1; const auto path = PortPath(ports, n); ++n) numbered.push_back(*path);
+    for (int n = 1; const auto path = table.Path(n); ++n) numbered.push_back(*path);
     return numbered;
   };
   EXPECT_EQ(
@@ -80,18 +81,31 @@ TEST(PortTable, NumbersUsbAdaptersFirstEachGroupInNaturalOrderFromOne) {
   EXPECT_EQ(
       order({"/dev/cu.Bluetooth-Incoming-Port", "/dev/cu.usbserial-A1B2"}),
       (std::vector<std::string>{"/dev/cu.usbserial-A1B2", "/dev/cu.Bluetooth-Incoming-Port"}));
-  const std::vector<PortEntry> two = {{"/dev/ttyUSB0", "", ""}, {"/dev/ttyS0", "", ""}};
-  for (const int outside : {-1, 0, 3}) EXPECT_EQ(PortPath(two, outside), std::nullopt) << outside;
+  const PortTable two = PortTable::Numbered({{"/dev/ttyUSB0", "", ""}, {"/dev/ttyS0", "", ""}});
+  for (const int outside : {-1, 0, 3}) EXPECT_EQ(two.Path(outside), std::nullopt) << outside;
 }
 
 TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnown) {
-  EXPECT_EQ(DescribePorts({{"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"},
-                           {"/dev/ttyUSB1", "CP2102", ""},
-                           {"/dev/ttyACM0", "", "9F"},
-                           {"/dev/ttyS0", "", ""}}),
+  EXPECT_EQ(PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"}},
+                       {2, {"/dev/ttyUSB1", "CP2102", ""}},
+                       {3, {"/dev/ttyACM0", "", "9F"}},
+                       {4, {"/dev/ttyS0", "", ""}}})
+                .Describe(),
             "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)\n2: /dev/ttyUSB1  CP2102\n"
             "3: /dev/ttyACM0  (9F)\n4: /dev/ttyS0");
-  EXPECT_EQ(DescribePorts({}), "no serial ports found");
+  EXPECT_EQ(PortTable().Describe(), "no serial ports found");
+}
+
+TEST(PortTable, MappedNumbersReplaceTheHostPortsAndAreListedOnce) {
+  const PortSource host = FixedPorts(
+      PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", ""}}, {2, {"/dev/ttyS0", "", ""}}}));
+  const PortTable table = WithMappedPorts({{2, "/dev/pts/9"}, {5, "/dev/pts/4"}}, host)();
+  EXPECT_EQ(table.Path(2), "/dev/pts/9");
+  EXPECT_EQ(table.Path(3), std::nullopt);
+  EXPECT_EQ(table.Describe(),
+            "1: /dev/ttyUSB0  FT232R USB UART\n2: /dev/pts/9  named with --port\n"
+            "5: /dev/pts/4  named with --port");
+  EXPECT_EQ(WithMappedPorts({{1, "/dev/pts/1"}}, nullptr)(), PortTable::One("/dev/pts/1", "named with --port"));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
+
+#include "serial/port_table.h"
 
 namespace korvalen {
 
@@ -17,12 +18,8 @@ using PortMap = std::map<int, std::string>;
 [[nodiscard]] std::variant<std::pair<int, std::string>, std::string> ParsePortMapping(
     std::string_view text);
 
-// Mapped numbers first, then whatever the fallback table names.
-[[nodiscard]] std::function<std::optional<std::string>(int)> WithMappedPorts(
-    PortMap mapped, std::function<std::optional<std::string>(int)> fallback);
-
-// The mapped ports as lines "N: PATH  (--port)", followed by the host's own description.
-[[nodiscard]] std::string DescribeWithMappedPorts(const PortMap& mapped,
-                                                  const std::string& host_description);
+// The tables of `ports` with the mapped numbers naming the operator's paths instead, so a host
+// port whose number is mapped is out of reach and is not listed.
+[[nodiscard]] PortSource WithMappedPorts(PortMap mapped, PortSource ports);
 
 }  // namespace korvalen

@@ -1,0 +1,27 @@
+#include "app/start.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <cstdio>
+
+namespace korvalen {
+
+int Start(int argc, char* argv[], const Program& program,
+          const std::function<int(const CommandLine&)>& run) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+  const CommandLine command_line = ParseCommandLine(program, arguments);
+  if (command_line.action == CommandLine::Action::kExit) {
+    std::fputs(command_line.output.c_str(), command_line.exit_code == 0 ? stdout : stderr);
+    return command_line.exit_code;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QString::fromUtf8(program.name));
+  QApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral(KORVALEN_APP_ID));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" KORVALEN_APP_ID ".png")));
+  return run(command_line);
+}
+
+}  // namespace korvalen

@@ -1,0 +1,70 @@
+# The Windows program as an operator gets it (script/windows): a window without a console, the
+# launcher's icon in the exe, and the install tree laid out as Qt's deployment tool would lay it
+# out, packed twice by CPack: a zip to unpack anywhere and an NSIS installer.
+
+enable_language(RC)
+set(icon_rc ${CMAKE_CURRENT_BINARY_DIR}/korvalen_icon.rc)
+file(WRITE ${icon_rc} "IDI_ICON1 ICON \"${KORVALEN_ICON_ICO}\"\n")
+target_sources(korvalen PRIVATE ${icon_rc})
+set_source_files_properties(${icon_rc} TARGET_DIRECTORY korvalen
+  PROPERTIES OBJECT_DEPENDS ${KORVALEN_ICON_ICO})
+add_dependencies(korvalen korvalen_icon_ico)
+set_target_properties(korvalen PROPERTIES WIN32_EXECUTABLE TRUE)
+
+# What korvalen.exe loads, and nothing else: the Qt modules it links, the platform plugin that
+# draws its window, the native style, and the compiler's runtime.
+install(FILES
+  $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
+  $<TARGET_FILE:Qt6::SerialPort> ${KORVALEN_MINGW_RUNTIME}
+  DESTINATION .)
+# Debian's MinGW runtime DLLs keep their debugging sections: 23 MiB of libstdc++ alone.
+set(runtime_names)
+foreach(dll ${KORVALEN_MINGW_RUNTIME})
+  get_filename_component(name ${dll} NAME)
+  list(APPEND runtime_names ${name})
+endforeach()
+string(CONFIGURE [[
+  foreach(name @runtime_names@)
+    execute_process(
+      COMMAND "@CMAKE_STRIP@" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${name}"
+      COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+]] strip_runtime @ONLY)
+install(CODE "${strip_runtime}")
+install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+
+set(CPACK_PACKAGE_NAME Korvalen)
+set(CPACK_PACKAGE_VENDOR "The Korvalen developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Operator panel for one positioning device on a serial port")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME korvalen-${PROJECT_VERSION}-win64)
+set(CPACK_GENERATOR ZIP NSIS)
+
+# One registry key and one folder whatever the version, so a newer installer replaces the older
+# one instead of installing beside it; the program list shows the version in its own column.
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Korvalen)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Korvalen)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# A 64-bit installer for a 64-bit program: it writes the 64-bit registry and Program Files, and runs
+# where only 64-bit Windows programs can (Debian's Wine without its 32-bit half).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_PACKAGE_NAME Korvalen)
+set(CPACK_NSIS_DISPLAY_NAME Korvalen)
+set(CPACK_NSIS_MUI_ICON ${KORVALEN_ICON_ICO})
+set(CPACK_NSIS_MUI_UNIICON ${KORVALEN_ICON_ICO})
+set(CPACK_NSIS_INSTALLED_ICON_NAME korvalen.exe)
+# The Start-menu entry; its icon is the one built into the exe.
+set(CPACK_PACKAGE_EXECUTABLES korvalen Korvalen)
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+# The exe keeps no symbols either.
+set(CPACK_STRIP_FILES ON)
+# The installer says what it is in its name; the zip keeps the plain one.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_BINARY_DIR}/KorvalenCPackNames.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE} [=[
+if(CPACK_GENERATOR STREQUAL "NSIS")
+  string(APPEND CPACK_PACKAGE_FILE_NAME "-setup")
+endif()
+]=])
+include(CPack)
