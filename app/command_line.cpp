@@ -16,8 +16,8 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   const QCommandLineOption version = parser.addVersionOption();
   const QCommandLineOption port(
       QStringLiteral("port"),
-      QStringLiteral("Make port number N (1 to 255) name the device PATH, ahead of the host's own "
-                     "numbering. Repeatable."),
+      QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
+                     "host's port N. Repeatable."),
       QStringLiteral("N=PATH"));
   const QCommandLineOption log(
       QStringLiteral("log"),

@@ -17,7 +17,9 @@ struct Program {
 };
 
 inline constexpr Program kPanelProgram{
-    "korvalen", "Operator panel for one positioning device on a serial port (19200 baud, 8N2).",
+    "korvalen",
+    "Operator panel for one positioning device on a serial port (19200 baud, 8N2). The port field "
+    "takes any number 0 to 255; 0 names no port.",
     true};
 // Its one port is the simulated device; a --port would let it reach a real one.
 inline constexpr Program kDemoProgram{

@@ -8,8 +8,8 @@
 #include <array>
 #include <vector>
 
-#include "bench/bench_pty.h"
 #include "protocol/frame.h"
+#include "sim/pseudo_terminal.h"
 
 namespace korvalen::bench {
 
@@ -47,7 +47,7 @@ void AnsweringDevice::Run() {
       pending.erase(pending.begin(), pending.begin() + kFrameSize);
       if (!is_request) continue;
       const CommandFrame reply = sim::ReplyBytes(Nth(answered_));
-      WriteAll(master_, reply);
+      sim::WriteAll(master_, reply);
       ++answered_;
     }
   }

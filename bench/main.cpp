@@ -5,9 +5,11 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <set>
 
 #include "bench/frame_rows.h"
@@ -60,12 +62,48 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption starts(QStringLiteral("starts"),
                                   QStringLiteral("Starts of each program for start-up."),
                                   QStringLiteral("n"), QStringLiteral("7"));
-  parser.addOptions({out, samples, only, idle_seconds, starts});
+  const QCommandLineOption frames(
+      QStringLiteral("frames"),
+      QStringLiteral("Soak the stream part instead (with --only stream): drag the sliders by "
+                     "mouse until <n> frames went, checking every one and resident memory."),
+      QStringLiteral("n"));
+  const QCommandLineOption seconds(
+      QStringLiteral("seconds"),
+      QStringLiteral(
+          "Soak as --frames does, for <s> seconds; with --frames, whichever ends first."),
+      QStringLiteral("s"));
+  parser.addOptions({out, samples, only, idle_seconds, starts, frames, seconds});
   parser.process(app);
 
   std::set<std::string> parts;
   for (const QString& part : parser.value(only).split(',', Qt::SkipEmptyParts)) {
     parts.insert(part.toStdString());
+  }
+  if (parser.isSet(frames) || parser.isSet(seconds)) {
+    const auto count = [&](const QCommandLineOption& option) -> std::optional<std::uint64_t> {
+      if (!parser.isSet(option)) return std::nullopt;
+      bool whole = false;
+      const qulonglong value = parser.value(option).toULongLong(&whole);
+      if (!whole || value == 0) {
+        std::cerr << "bench: --" << option.names().front().toStdString()
+                  << " takes a whole number above 0\n";
+        std::exit(2);
+      }
+      return value;
+    };
+    if (parts != std::set<std::string>{"stream"}) {
+      std::cerr << "bench: --frames and --seconds soak the stream part; give them with --only "
+                   "stream\n";
+      return 2;
+    }
+    korvalen::bench::SoakLimits limits;
+    limits.frames = count(frames);
+    if (const std::optional<std::uint64_t> span = count(seconds)) {
+      limits.duration = std::chrono::seconds(static_cast<std::chrono::seconds::rep>(*span));
+    }
+    const korvalen::bench::SoakVerdict verdict = korvalen::bench::Soak(limits);
+    std::cout << verdict.line << std::endl;
+    return verdict.passed ? 0 : 1;
   }
   const auto wanted = [&](const std::string& part) {
     return parts.empty() || parts.contains(part);

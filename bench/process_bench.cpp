@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QTest>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,12 +12,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "bench/bench_pty.h"
 #include "bench/child_process.h"
 #include "bench/proc_stats.h"
 #include "bench/stats.h"
 #include "bench/text.h"
 #include "bench/window_watch.h"
+#include "sim/pseudo_terminal.h"
 
 namespace korvalen::bench {
 namespace {
@@ -199,20 +200,18 @@ std::vector<Row> IdleRows(const Programs& programs, int seconds) {
 
   Idle panel;
   {
-    BenchPty pty;
+    const sim::PseudoTerminal pty;
     const auto start = Clock::now();
     ChildProcess child({programs.korvalen, "--port", "1=" + pty.SlavePath()}, kOnX, programs.log);
     const std::optional<WindowWatch::Shown> shown = watch.WaitFor(child.Pid(), start + 30s);
     if (!shown) throw std::runtime_error("the panel showed no window");
     // Connect, with the port field's default 1; the click leaves the focus on that button.
     ClickAt(shown->window, 72, 190, programs.log);
-    const auto deadline = Clock::now() + 10s;
-    while (!HasOpen(child.Pid(), pty.SlavePath())) {
-      if (Clock::now() > deadline) throw std::runtime_error("the click on Connect opened no port");
-      std::this_thread::sleep_for(10ms);
+    if (!QTest::qWaitFor([&] { return HasOpen(child.Pid(), pty.SlavePath()); }, 10'000)) {
+      throw std::runtime_error("the click on Connect opened no port");
     }
     panel = LeaveAlone(child, seconds, trace_file);
-    Drain(pty.Master());
+    (void)pty.ReadAvailable();
   }
 
   Idle minimal;

@@ -1,17 +1,23 @@
 #include "bench/wire_bench.h"
 
+#include <poll.h>
+
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QObject>
-#include <array>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
 #include "bench/answering_device.h"
-#include "bench/bench_pty.h"
 #include "bench/panel_rig.h"
 #include "bench/stats.h"
 #include "bench/text.h"
 #include "protocol/frame.h"
+#include "sim/pseudo_terminal.h"
+#include "tests/support/controls.h"
 
 namespace korvalen::bench {
 namespace {
@@ -41,6 +47,20 @@ std::vector<Row> MedianAndP99(const std::string& name, const Paired& samples, do
   return {median, p99};
 }
 
+// One frame from `fd` inside a timed sample. Waiting in poll() first keeps the event loop out of
+// the sample: the shared read gives the loop a turn after a millisecond of silence, which would
+// paint the pressed button inside the time and, on the panel's own line, let the link take the
+// reply meant for the floor.
+CommandFrame ReadFrame(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  ::poll(&ready, 1, 5000);
+  const std::vector<std::uint8_t> bytes = sim::ReadUpTo(fd, kFrameSize, std::chrono::seconds(5));
+  if (bytes.size() != kFrameSize) throw std::runtime_error("the pseudo-terminal stayed silent");
+  CommandFrame frame{};
+  std::copy(bytes.begin(), bytes.end(), frame.begin());
+  return frame;
+}
+
 std::string Reading(std::uint8_t value) {
   return Cat(" ", static_cast<int>(value));
 }
@@ -49,29 +69,28 @@ std::string Reading(std::uint8_t value) {
 
 std::vector<Row> CommandLatencyRows(int samples) {
   PanelRig rig;
-  QPushButton& feedback = rig.Button("Command3");
+  auto& feedback = test::Find<QPushButton>(rig.Window(), "Command3");
   const CommandFrame request = FeedbackFrame();
   const int master = rig.Pty().Master();
   const int slave = rig.Pty().Slave();
   Paired paired;
-  CommandFrame got{};
 
   std::vector<double> inside_click;
   std::vector<double> inside_write;
   const auto bare = [&] {
     const auto start = Clock::now();
-    WriteAll(slave, request);
+    sim::WriteAll(slave, request);
     inside_write.push_back(Micros(Clock::now() - start));
-    ReadExactly(master, got);
+    const CommandFrame got = ReadFrame(master);
     const double elapsed = Micros(Clock::now() - start);
     if (got != request) throw std::runtime_error("the bare write came out altered");
     return elapsed;
   };
   const auto click = [&] {
     const auto start = Clock::now();
-    PanelRig::Click(feedback);
+    QTest::mouseClick(&feedback, Qt::LeftButton);
     inside_click.push_back(Micros(Clock::now() - start));
-    ReadExactly(master, got);
+    const CommandFrame got = ReadFrame(master);
     const double elapsed = Micros(Clock::now() - start);
     if (got != request) throw std::runtime_error("the click sent something other than Feedback");
     return elapsed;
@@ -105,9 +124,9 @@ std::vector<Row> CommandLatencyRows(int samples) {
 
 std::vector<Row> RoundTripRows(int samples) {
   PanelRig rig;
-  QPushButton& feedback = rig.Button("Command3");
-  QLineEdit& current = rig.Field("Text3");
-  QLineEdit& voltage = rig.Field("Text4");
+  auto& feedback = test::Find<QPushButton>(rig.Window(), "Command3");
+  auto& current = test::Find<QLineEdit>(rig.Window(), "Text3");
+  auto& voltage = test::Find<QLineEdit>(rig.Window(), "Text4");
   const int slave = rig.Pty().Slave();
   const CommandFrame request = FeedbackFrame();
   AnsweringDevice device(rig.Pty().Master());
@@ -115,10 +134,9 @@ std::vector<Row> RoundTripRows(int samples) {
   Paired paired;
 
   const auto bare = [&] {
-    CommandFrame reply{};
     const auto start = Clock::now();
-    WriteAll(slave, request);
-    ReadExactly(slave, reply);
+    sim::WriteAll(slave, request);
+    const CommandFrame reply = ReadFrame(slave);
     const double elapsed = Micros(Clock::now() - start);
     if (reply != sim::ReplyBytes(AnsweringDevice::Nth(requests))) {
       throw std::runtime_error("the bare round trip read a wrong reply");
@@ -145,7 +163,9 @@ std::vector<Row> RoundTripRows(int samples) {
     want_voltage = QString::fromStdString(Reading(reading.voltage));
     shown = false;
     const auto start = Clock::now();
-    PanelRig::Click(feedback);
+    QTest::mouseClick(&feedback, Qt::LeftButton);
+    // Not QTest::qWaitFor: its 10 ms naps between turns of the loop would land inside the figure.
+    // The loop wakes the moment the reply reaches the link, as the running program's does.
     const auto deadline = start + std::chrono::seconds(5);
     while (!shown && Clock::now() < deadline) {
       QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

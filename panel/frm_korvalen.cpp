@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <stdexcept>
 
 #include "panel/command_button.h"
+#include "panel/set_point_slider.h"
 
 namespace korvalen {
 namespace {
@@ -45,7 +47,7 @@ QLineEdit* MakeField(QWidget* parent, const char* name, const char* text, QRect 
 
 QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maximum, int value,
                        int small_step, int large_step, QRect where) {
-  auto* slider = new QScrollBar(Qt::Horizontal, parent);
+  auto* slider = new SetPointSlider(parent);
   slider->setObjectName(QString::fromLatin1(name));
   slider->setRange(minimum, maximum);
   slider->setSingleStep(small_step);
@@ -113,6 +115,9 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
   for (const LabelDesign& label : labels) MakeLabel(this, label);
   SetTabOrder();
   Text6_->installEventFilter(this);
+  for (QPushButton* const button : {Command1_, Command2_, Command3_, Command4_}) {
+    button->installEventFilter(this);
+  }
   Wire();
 }
 
@@ -221,6 +226,19 @@ void frm_Korvalen::closeEvent(QCloseEvent* event) {
 }
 
 bool frm_Korvalen::eventFilter(QObject* watched, QEvent* event) {
+  // Operators who work from the keyboard press Enter on a focused button as they would Space; Qt
+  // gives Enter to a button only in dialogs, and this window is not one.
+  if (event->type() == QEvent::KeyPress) {
+    auto* const button = qobject_cast<QPushButton*>(watched);
+    const auto* const key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (button != nullptr && enter && plain) {
+      // Held down, Enter clicks once, as Space does.
+      if (!key->isAutoRepeat()) button->click();
+      return true;
+    }
+  }
   if (watched == Text6_ && event->type() == QEvent::ToolTip) {
     const std::string ports = describe_ports_ ? describe_ports_() : std::string();
     if (ports.empty()) {

@@ -116,6 +116,8 @@ void Panel::Command4_Click() {
 void Panel::HScroll1_Change() {
   if (ended_) return;
   view_.SetText(Control::Text1, std::to_string(view_.Value(Control::HScroll1)));
+  // The slider only writes IDs that can be used, so a mark left by a typed one no longer holds.
+  view_.SetInvalid(Control::Text1, {});
 }
 
 void Panel::HScroll2_Change() {

@@ -55,6 +55,11 @@ class SimulatedDevice : public QObject {
 
   // What to open on the panel's side, e.g. /dev/pts/3.
   [[nodiscard]] const std::string& SlavePath() const { return pty_.SlavePath(); }
+  // Ports in which port 1 is the panel's side of this device's line, and no other number names a
+  // port.
+  [[nodiscard]] PortSource Table() const {
+    return FixedPorts(PortTable::One(SlavePath(), "Simulated device"));
+  }
   [[nodiscard]] std::string LineSettings() const { return pty_.SlaveSettings(); }
 
   void SetFaultMode(FaultMode mode);

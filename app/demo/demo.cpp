@@ -12,13 +12,11 @@ constexpr int kGap = 24;
 
 }  // namespace
 
-PortTable DemoPorts(const std::string& device_path) {
-  return PortTable::One(device_path, "Simulated device");
-}
-
+// Port 1 is the simulated device and no number names anything else, so the demo can never open one
+// of the host's real ports, whatever the operator types.
 Demo::Demo()
-    : comm_(FixedPorts(DemoPorts(device_.SlavePath()))),
-      panel_(comm_, [ports = DemoPorts(device_.SlavePath())] { return ports.Describe(); }),
+    : comm_(device_.Table()),
+      panel_(comm_, [ports = device_.Table()] { return ports().Describe(); }),
       simulator_(device_) {
   // Closing the panel ends the demo; the simulator window alone does not keep it running.
   simulator_.setAttribute(Qt::WA_QuitOnClose, false);

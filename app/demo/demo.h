@@ -1,17 +1,11 @@
 #pragma once
 
-#include <string>
-
 #include "app/demo/simulator_window.h"
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
 #include "sim/simulated_device.h"
 
 namespace korvalen {
-
-// Port 1 is the simulated device and no number names anything else, so the demo can never open
-// one of the host's real ports, whatever the operator types.
-[[nodiscard]] PortTable DemoPorts(const std::string& device_path);
 
 // The real panel wired to a simulated device, beside a window showing what the device hears.
 // Built here rather than in main() so the tests click exactly what an operator would see.

@@ -2,58 +2,53 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace korvalen {
 namespace {
 
-CommandLine Parse(const QStringList& options) {
-  return ParseCommandLine(kPanelProgram,
-                          QStringList{QStringLiteral("/usr/bin/korvalen")} + options);
-}
-
-TEST(CommandLine, NoOptionsRunsWithNoMappedPorts) {
-  const CommandLine line = Parse({});
-  EXPECT_EQ(line.action, CommandLine::Action::kRun);
-  EXPECT_TRUE(line.ports.empty());
-}
-
-TEST(CommandLine, RepeatedPortOptionsAllMap) {
-  const CommandLine line =
-      Parse({"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "1=/dev/pts/5"});
-  EXPECT_EQ(line.action, CommandLine::Action::kRun);
-  EXPECT_EQ(line.ports, (PortMap{{1, "/dev/pts/5"}, {4, "/dev/ttyS9"}}));
-}
-
-TEST(CommandLine, HelpAndVersionPrintAndExitZero) {
-  const CommandLine help = Parse({"--help"});
-  EXPECT_EQ(help.action, CommandLine::Action::kExit);
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.output.find("Usage: korvalen"), std::string::npos) << help.output;
-  EXPECT_NE(help.output.find("--port <N=PATH>"), std::string::npos) << help.output;
-
-  const CommandLine version = Parse({"--version"});
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.output, "korvalen " KORVALEN_TEST_VERSION "\n");
-}
-
-TEST(CommandLine, MalformedOrUnknownOptionsExitTwoWithOneLine) {
-  const std::vector<QStringList> bad = {{"--port", "/dev/ttyUSB0"},
-                                        {"--port", "0=/dev/x"},
-                                        {"--port", "256=/dev/x"},
-                                        {"--port", "2="},
-                                        {"--port"},
-                                        {"--frobnicate"},
-                                        {"stray"}};
-  for (const QStringList& options : bad) {
-    const CommandLine line = Parse(options);
-    SCOPED_TRACE(options.join(' ').toStdString());
-    EXPECT_EQ(line.action, CommandLine::Action::kExit);
-    EXPECT_EQ(line.exit_code, 2);
-    ASSERT_FALSE(line.output.empty());
-    EXPECT_EQ(line.output.find('\n'), line.output.size() - 1) << line.output;
-    EXPECT_TRUE(line.ports.empty());
+TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine) {
+  struct Case {
+    bool demo;
+    QStringList arguments;
+    int exit_code;       // -1: the program runs
+    std::string output;  // how it starts
+    PortMap ports = {};
+    std::string says = {};  // somewhere in the output
+  };
+  const Case cases[] = {
+      {false, {}, -1, ""},
+      {false,
+       {"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "255=/dev/by-id/a=b", "--port",
+        "1=/dev/pts/5"},
+       -1,
+       "",
+       {{1, "/dev/pts/5"}, {4, "/dev/ttyS9"}, {255, "/dev/by-id/a=b"}}},
+      {false, {"--help"}, 0, "Usage: korvalen [options]", {}, "any number 0 to 255; 0 names no"},
+      {false, {"--version"}, 0, "korvalen " KORVALEN_TEST_VERSION "\n"},
+      {false, {"--port", "/dev/ttyUSB0"}, 2, "korvalen: --port /dev/ttyUSB0: expected N=PATH"},
+      {false, {"--port", "0=/dev/x"}, 2, "korvalen: --port 0=/dev/x: the port number must be"},
+      {false, {"--port", "256=/dev/x"}, 2, "korvalen: --port 256=/dev/x: the port number"},
+      {false, {"--port", "1x=/dev/x"}, 2, "korvalen: --port 1x=/dev/x: the port number"},
+      {false, {"--port", "=/dev/x"}, 2, "korvalen: --port =/dev/x: the port number"},
+      {false, {"--port", "x=/dev/x"}, 2, "korvalen: --port x=/dev/x: the port number"},
+      {false, {"--port", "3="}, 2, "korvalen: --port 3=: the device path is empty"},
+      {false, {"--port"}, 2, "korvalen: Missing value after '--port'. (see --help)"},
+      {false, {"stray"}, 2, "korvalen: unexpected argument 'stray' (see --help)"},
+      {true, {}, -1, ""},
+      {true, {"--help"}, 0, "Usage: korvalen-demo [options]"},
+      {true, {"--version"}, 0, "korvalen-demo " KORVALEN_TEST_VERSION "\n"},
+      // Its one port is the simulated device; a mapping would let it reach a real one.
+      {true, {"--port", "2=/dev/ttyS0"}, 2, "korvalen-demo: Unknown option 'port'. (see --help)"},
+      {true, {"/dev/ttyS0"}, 2, "korvalen-demo: unexpected argument '/dev/ttyS0' (see --help)"}};
+  for (const Case& c : cases) {
+    const CommandLine line =
+        c.demo ? ParseCommandLine(kDemoProgram, QStringList{"korvalen-demo"} + c.arguments)
+               : ParseCommandLine(kPanelProgram, QStringList{"/usr/bin/korvalen"} + c.arguments);
+    SCOPED_TRACE(c.arguments.join(' ').toStdString() + " -> " + line.output);
+    EXPECT_EQ(line.action == CommandLine::Action::kRun ? -1 : line.exit_code, c.exit_code);
+    EXPECT_EQ(line.output.rfind(c.output, 0), 0U);
+    EXPECT_TRUE(c.exit_code != 2 || line.output.find('\n') == line.output.size() - 1) << "one line";
+    EXPECT_EQ(line.ports, c.ports);
+    EXPECT_NE(line.output.find(c.says), std::string::npos);
   }
 }
 

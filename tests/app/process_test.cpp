@@ -3,141 +3,83 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <chrono>
-#include <cstdint>
-#include <string>
-#include <thread>
-#include <vector>
+#include <QTest>
 
-#include "tests/serial/pty_pair.h"
+#include "sim/pseudo_terminal.h"
 
 namespace korvalen {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs the program with no display at all, as a terminal on a headless machine would.
-Outcome RunHeadless(const QStringList& arguments) {
+// Its exit code (-1 if it crashed or hung) and what it wrote on stdout and stderr, trimmed.
+std::tuple<int, std::string, std::string> RunProgram(const QString& program,
+                                                     const QStringList& arguments,
+                                                     const QProcessEnvironment& environment) {
   QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove(QStringLiteral("DISPLAY"));
-  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
   process.setProcessEnvironment(environment);
-  process.start(QStringLiteral(KORVALEN_BINARY), arguments);
-  EXPECT_TRUE(process.waitForFinished(10'000))
-      << "still running: " << arguments.join(' ').toStdString();
-  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput().toStdString(),
-          process.readAllStandardError().toStdString()};
+  process.start(program, arguments);
+  const bool ended =
+      process.waitForFinished(15'000) && process.exitStatus() == QProcess::NormalExit;
+  return {ended ? process.exitCode() : -1, process.readAllStandardOutput().trimmed().toStdString(),
+          process.readAllStandardError().trimmed().toStdString()};
 }
 
-TEST(Process, HelpAndVersionNeedNoDisplay) {
-  const Outcome help = RunHeadless({QStringLiteral("--help")});
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("--port <N=PATH>"), std::string::npos) << help.out;
-  EXPECT_TRUE(help.err.empty()) << help.err;
-
-  const Outcome version = RunHeadless({QStringLiteral("--version")});
-  EXPECT_EQ(version.exit_code, 0);
-  EXPECT_EQ(version.out, "korvalen " KORVALEN_TEST_VERSION "\n");
-}
-
-TEST(Process, MalformedOptionsPrintOneLineAndExitTwo) {
-  for (const QStringList& arguments : std::vector<QStringList>{{"--port", "/dev/ttyUSB0"},
-                                                               {"--port", "0=/dev/x"},
-                                                               {"--port", "256=/dev/x"},
-                                                               {"--port", "1="},
-                                                               {"--bogus"}}) {
-    SCOPED_TRACE(arguments.join(' ').toStdString());
-    const Outcome run = RunHeadless(arguments);
-    EXPECT_EQ(run.exit_code, 2);
-    EXPECT_TRUE(run.out.empty());
-    ASSERT_FALSE(run.err.empty());
-    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
-  }
-}
-
-// Runs a shell command and returns what it printed, trimmed.
-std::string Shell(const std::string& command) {
-  QProcess process;
-  process.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
-  if (!process.waitForFinished(15'000)) {
-    process.kill();
-    process.waitForFinished();
-  }
-  return process.readAllStandardOutput().trimmed().toStdString();
-}
-
-// The window id once the panel's window is mapped. A sanitizer build on a loaded machine can take
-// many seconds to show its first window, so this asks again and again rather than waiting once, and
-// stops at once if the program has already ended.
-std::string WaitForWindow(QProcess& panel, std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const std::string window =
-        Shell("xdotool search --onlyvisible --name '^Korvalen$' 2>/dev/null | head -n 1");
-    if (!window.empty()) return window;
-    if (panel.state() == QProcess::NotRunning || panel.waitForFinished(200)) {
-      ADD_FAILURE() << "the panel ended before showing its window: "
-                    << panel.readAllStandardError().toStdString();
-      return {};
-    }
-  }
-  ADD_FAILURE() << "no window within " << limit.count() << " s";
-  return {};
+// With no display at all, as a terminal on a headless machine would run it.
+TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
+  QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(name);
+  EXPECT_EQ(
+      std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless)).rfind("Usage: korvalen", 0),
+      0U);
+  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--version"}, headless),
+            std::tuple(0, std::string("korvalen " KORVALEN_TEST_VERSION), std::string()));
+  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--port", "0=/dev/x"}, headless),
+            std::tuple(2, std::string(),
+                       std::string("korvalen: --port 0=/dev/x: the port number must be a whole "
+                                   "number from 1 to 255 (see --help)")));
 }
 
 // Needs an X display: CTest runs this one under xvfb-run.
 TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "no X display";
-  test::EnsureApplication();
-  test::PtyPair device;
-  QProcess panel;
+  sim::PseudoTerminal device;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+  environment.insert("QT_QPA_PLATFORM", "xcb");
   // libxkbcommon-x11 (Debian 12) copies X atom names with strndup() from a reply that is not
   // NUL-terminated; the copy is bounded and correct, but AddressSanitizer's strndup check reads
   // past the reply and aborts the sanitizer build before it shows a window. That one check is off
   // for the panel under X; every other check stays on.
-  if (environment.contains(QStringLiteral("ASAN_OPTIONS"))) {
-    environment.insert(
-        QStringLiteral("ASAN_OPTIONS"),
-        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":intercept_strndup=0"));
+  if (environment.contains("ASAN_OPTIONS")) {
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":intercept_strndup=0");
   }
+  QProcess panel;
   panel.setProcessEnvironment(environment);
-  panel.start(QStringLiteral(KORVALEN_BINARY),
-              {QStringLiteral("--port"), QString::fromStdString("1=" + device.SlavePath())});
-  ASSERT_TRUE(panel.waitForStarted(5'000));
-
-  const std::string window = WaitForWindow(panel, 60s);
-  if (window.empty()) {
-    panel.kill();
-    panel.waitForFinished();
-    return;
-  }
-  // Button centres in the window's own pixels: Connect, Feedback, Exit.
+  panel.start(KORVALEN_BINARY, {"--port", QString::fromStdString("1=" + device.SlavePath())});
+  // A sanitizer build on a loaded machine can take many seconds to show its first window.
+  std::string window;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        window = std::get<1>(RunProgram(
+            "xdotool", {"search", "--onlyvisible", "--name", "^Korvalen$"}, environment));
+        return !window.empty() || panel.state() == QProcess::NotRunning;
+      },
+      60'000));
+  ASSERT_FALSE(window.empty()) << panel.readAllStandardError().toStdString();
+  // Button centres in the window's own pixels: Connect (the port field already says 1), Feedback,
+  // Exit.
   const auto click = [&](int x, int y) {
-    Shell("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
-          std::to_string(y) + " click 1");
+    (void)RunProgram("xdotool",
+                     {"mousemove", "--window", QString::fromStdString(window), QString::number(x),
+                      QString::number(y), "click", "1"},
+                     environment);
   };
-  const auto pump = [] { std::this_thread::sleep_for(5ms); };
-
-  click(72, 190);  // Connect, port field already "1"
-  std::this_thread::sleep_for(300ms);
-  click(64, 76);  // Feedback
-  EXPECT_EQ(device.ReadExactly(7, 20s, pump),
-            (std::vector<std::uint8_t>{0x80, 0xE8, 0x00, 0x00, 0x98, 0x00, 0x00}));
-  click(180, 190);  // Exit
-  EXPECT_EQ(device.ReadExactly(7, 20s, pump),
-            (std::vector<std::uint8_t>{0x80, 0xEF, 0x00, 0x00, 0x91, 0x00, 0x00}));
+  click(72, 190);
+  QTest::qWait(300);
+  click(64, 76);
+  EXPECT_EQ(device.Read(7, 20s), (std::vector<std::uint8_t>{0x80, 0xE8, 0, 0, 0x98, 0, 0}));
+  click(180, 190);
+  EXPECT_EQ(device.Read(7, 20s), (std::vector<std::uint8_t>{0x80, 0xEF, 0, 0, 0x91, 0, 0}));
   ASSERT_TRUE(panel.waitForFinished(5'000));
   EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
   EXPECT_TRUE(device.ReadAvailable().empty());

@@ -1,0 +1,245 @@
+#include "panel/panel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "recording_link.h"
+#include "recording_view.h"
+
+namespace korvalen::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+using P = Panel;
+
+const std::vector<std::uint8_t> kReply = {0x80, 0x00, 0x00, 0x00, 0x80, 0x2A, 0x0C};
+// The procedures that send a frame; each keeps the rules every sender shares.
+const std::vector<void (P::*)()> kSenders = {&P::Command3_Click,  &P::Command4_Click,
+                                             &P::HScroll2_Change, &P::HScroll2_Scroll,
+                                             &P::HScroll3_Change, &P::HScroll3_Scroll};
+const Calls kConnect = {"CommPort 1", "Settings 19200,N,8,2", "Open", "InBufferCount 0"};
+const char* const kLost = "Connect error!|the serial port went away; connect again";
+
+struct Rig {
+  // Connects through the panel itself when given a port, then forgets the calls that took.
+  explicit Rig(const char* port = nullptr) {
+    if (port == nullptr) return;
+    view.shown[Control::Text6] = port;
+    panel.Command1_Click();
+    link.calls.clear();
+  }
+  [[nodiscard]] std::string Readings() const {
+    return view.shown.at(Control::Text3) + "|" + view.shown.at(Control::Text4);
+  }
+
+  RecordingView view;
+  RecordingLink link;
+  Panel panel{view, link};
+};
+
+// A typed ID outside 0..127 sends nothing and marks the field, without a box. A reply is shown
+// only after the feedback request: every other command clears FeedbackMode, a refused one too.
+TEST(PanelCommands, EachSendsItsFrameRightAfterDiscardingWaitingInput) {
+  // ID text, caption of Command4 before and after, procedure, frame (none: refused).
+  const std::tuple<const char*, const char*, const char*, void (P::*)(), const char*> cases[] = {
+      {"5", "Stop", "Stop", &P::HScroll2_Change, "80 05 05 DC 9A 00 00"},
+      {"0", "Stop", "Stop", &P::HScroll2_Scroll, "80 00 05 DC 9F 00 00"},
+      {"2.5", "Stop", "Stop", &P::HScroll2_Change, "80 02 05 DC 9D 00 00"},
+      {"3", "Stop", "Stop", &P::HScroll3_Change, "80 E9 03 64 30 00 00"},
+      {"127", "Stop", "Stop", &P::HScroll3_Scroll, "80 E9 7F 64 B4 00 00"},
+      {"128", "Stop", "Stop", &P::HScroll2_Change, ""},
+      {"-1", "Stop", "Stop", &P::HScroll2_Scroll, ""},
+      {"abc", "Stop", "Stop", &P::HScroll3_Scroll, ""},
+      {"0", "Stop", "Stop", &P::Command3_Click, "80 E8 00 00 98 00 00"},
+      {"0", "Stop", "GO", &P::Command4_Click, "80 EB 00 00 95 00 00"},
+      {"0", "GO", "Stop", &P::Command4_Click, "80 EB 00 01 94 00 00"},
+      {"0", "stop", "Stop", &P::Command4_Click, "80 EB 00 01 94 00 00"},  // an exact compare
+      {"0", "Stop", "Stop", &P::Command2_Click, "80 EF 00 00 91 00 00"}};
+  for (const auto& [id, caption, caption_after, call, frame] : cases) {
+    SCOPED_TRACE(std::string(frame) + " from " + caption + " with ID " + id);
+    Rig r("1");
+    r.panel.Command3_Click();
+    r.link.calls.clear();
+    r.view.shown[Control::Text1] = id;
+    r.view.shown[Control::Command4] = caption;
+    r.link.waiting = {0x01, 0x02};
+    (r.panel.*call)();
+    const bool exit = call == &P::Command2_Click;
+    const bool sent = *frame != '\0';
+    Calls expected = {"InBufferCount 0", std::string("Output ") + frame};
+    if (exit) expected.push_back("Close");
+    EXPECT_EQ(r.link.calls, sent ? expected : Calls{});
+    EXPECT_EQ(r.link.waiting.empty(), sent);
+    EXPECT_EQ(r.view.marks[Control::Text1].empty(), sent);
+    EXPECT_TRUE(r.view.messages.empty());
+    EXPECT_EQ(r.view.shown[Control::Command4], caption_after);
+    EXPECT_EQ(r.view.ends, exit ? 1 : 0);
+    r.link.Receive(kReply);
+    EXPECT_EQ(r.Readings(), call == &P::Command3_Click ? " 42| 12" : "0|0");
+  }
+}
+
+TEST(PanelCommands, WithThePortClosedFieldsAndCaptionsChangeButNothingIsSent) {
+  Rig r;
+  r.view.marks[Control::Text1] = "an earlier mark";
+  r.view.values = {{Control::HScroll1, 9}, {Control::HScroll2, 700}, {Control::HScroll3, 42}};
+  for (const auto call : kSenders) (r.panel.*call)();
+  r.panel.HScroll1_Change();
+  r.panel.Command2_Click();
+  EXPECT_TRUE(r.link.calls.empty());
+  EXPECT_TRUE(r.view.messages.empty());
+  const Calls shown = {r.view.shown[Control::Text1], r.view.shown[Control::Text2],
+                       r.view.shown[Control::Text5], r.view.shown[Control::Command4]};
+  EXPECT_EQ(shown, (Calls{"9", "700", "42", "GO"}));
+  EXPECT_EQ(r.view.marks[Control::Text1], "") << "a good ID clears the mark";
+  EXPECT_EQ(r.view.ends, 1);
+}
+
+TEST(PanelConnect, ThePortTextConnectsDisconnectsOrIsRefusedAsItDeserves) {
+  // Port text, the port number it names or -1, and the message a refusal shows.
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"3", 3, ""},
+      {"2.5", 2, ""},
+      {"300", -1, "Connect error!|the port number must be 0 to 255"},
+      {"abc", -1, "CommPort Numeric|"},
+      {"", -1, "CommPort Numeric|"}};
+  for (const bool connected : {false, true}) {
+    for (const auto& [text, port, message] : cases) {
+      SCOPED_TRACE(std::string(connected ? "connected, \"" : "\"") + text + "\"");
+      Rig r(connected ? "9" : nullptr);
+      r.panel.Command3_Click();
+      r.link.calls.clear();
+      r.view.shown[Control::Text6] = text;
+      r.panel.Command1_Click();
+      const bool refused = port < 0;
+      EXPECT_EQ(r.link.open, refused == connected);
+      EXPECT_EQ(r.view.shown[Control::Command1], r.link.open ? "NotConnect" : "Connect");
+      EXPECT_EQ(r.panel.PortNumber(), refused ? (connected ? 9 : 0) : port);
+      EXPECT_EQ(r.view.messages, refused ? Calls{message} : Calls{});
+      EXPECT_EQ(r.panel.FeedbackMode(), refused || connected ? 1 : 0) << "a connect clears it";
+      Calls expected = connected ? Calls{"Close"} : kConnect;
+      if (!connected) expected[0] = "CommPort " + std::to_string(port);
+      EXPECT_EQ(r.link.calls, refused ? Calls{} : expected);
+    }
+  }
+}
+
+TEST(PanelConnect, EachFailingStepIsReportedAndTheCaptionFollowsTheLink) {
+  // The failing operation, and the calls made: the connect's first few, or the disconnect's one.
+  const std::pair<const char*, long> cases[] = {
+      {"CommPort", 1}, {"Settings", 2}, {"Open", 3}, {"InBufferCount", 4}, {"Close", 0}};
+  for (const auto& [failing, steps] : cases) {
+    SCOPED_TRACE(failing);
+    const bool connected = steps == 0;
+    Rig r(connected ? "1" : nullptr);
+    r.panel.Command3_Click();
+    r.link.calls.clear();
+    r.link.failing = {failing};
+    r.panel.Command1_Click();
+    Calls expected(kConnect.begin(), kConnect.begin() + steps);
+    // A port that opened is closed again: the operator never asked for it.
+    if (steps == 4 || connected) expected.push_back("Close");
+    EXPECT_EQ(r.link.calls, expected);
+    EXPECT_FALSE(r.link.open);
+    EXPECT_EQ(r.view.shown[Control::Command1], "Connect") << "the caption follows the link";
+    EXPECT_EQ(r.panel.PortNumber(), 1);
+    EXPECT_EQ(r.panel.FeedbackMode(), 1) << "only a connect that succeeds clears it";
+    EXPECT_EQ(r.view.messages, Calls{"Connect error!|failed"});
+  }
+}
+
+TEST(PanelLink, ALostOrFailingPortIsClosedAndReportedOnce) {
+  for (const std::string failing : {"InBufferCount", "Output", "Input", ""}) {
+    for (const auto call : kSenders) {
+      SCOPED_TRACE(failing);
+      Rig r("1");
+      r.link.failing = {failing};
+      if (failing == "Input") {
+        r.link.Receive(kReply);
+      } else if (failing.empty()) {
+        r.link.LosePort();
+      } else {
+        (r.panel.*call)();
+      }
+      EXPECT_FALSE(r.link.open);
+      EXPECT_EQ(r.view.shown[Control::Command1], "Connect");
+      EXPECT_EQ(r.view.messages, Calls{failing.empty() ? kLost : "Connect error!|failed"});
+    }
+  }
+  // A port that goes while its input is cleared gets no write; the link's own notice reports it.
+  for (const auto call : kSenders) {
+    Rig r("1");
+    r.link.vanish_on_clear = true;
+    (r.panel.*call)();
+    EXPECT_EQ(r.link.calls, Calls{"InBufferCount 0"});
+    r.link.LosePort();
+    EXPECT_EQ(r.view.messages, Calls{kLost});
+  }
+}
+
+TEST(PanelExit, AShutdownFrameThatCannotGoIsReportedOnceAndTheProgramStillEnds) {
+  for (const bool vanish : {false, true}) {
+    Rig r("1");
+    r.link.failing = {"Output"};
+    r.link.vanish_on_clear = vanish;
+    // The link's own notice of the loss comes while the box is open; the panel is ending.
+    r.view.while_box_open = [&r] { r.link.LosePort(); };
+    r.panel.Command2_Click();
+    EXPECT_EQ(r.link.calls.size(), vanish ? 1u : 3u) << "no write to a port that went away";
+    EXPECT_FALSE(r.link.open);
+    EXPECT_EQ(r.view.messages.size(), 1u);
+    EXPECT_EQ(r.view.ends, 1);
+  }
+}
+
+TEST(PanelReplies, ExactlySevenBytesAfterAFeedbackRequestShowWithALeadingBlank) {
+  Rig r("1");
+  r.panel.Command3_Click();
+  const std::tuple<std::vector<std::uint8_t>, std::int16_t, const char*> steps[] = {
+      {kReply, 2, " 42| 12"},
+      {std::vector<std::uint8_t>(6, 0x33), 2, " 42| 12"},
+      {std::vector<std::uint8_t>(8, 0x33), 2, " 42| 12"},          // a reply and a stray byte
+      {{0x00, 0x11, 0x22, 0x33, 0x44, 0x05, 0xFF}, 2, " 5| 255"},  // header and check unread
+      {kReply, SerialLink::kEventFrame, " 5| 255"}};
+  for (const auto& [bytes, event, shown] : steps) {
+    SCOPED_TRACE(bytes.size());
+    r.link.calls.clear();
+    r.link.Receive(bytes, event);
+    EXPECT_EQ(r.Readings(), shown);
+    // A receive event drains everything; any other event reads nothing.
+    EXPECT_EQ(r.link.calls, event == 2 ? Calls{"Input"} : Calls{});
+  }
+}
+
+TEST(PanelEnd, AfterTheEndNoProcedureNorLinkEventDoesAnything) {
+  Rig r("1");
+  r.panel.Command2_Click();
+  r.link.calls.clear();
+  r.link.open = true;  // even a link that claims to be open hears nothing
+  r.view.values[Control::HScroll1] = 9;
+  const RecordingView before = r.view;
+  for (const auto call : kSenders) (r.panel.*call)();
+  for (const auto call : {&P::Command1_Click, &P::Command2_Click, &P::HScroll1_Change}) {
+    (r.panel.*call)();
+  }
+  r.link.Receive(kReply);
+  r.link.LosePort();
+  EXPECT_TRUE(r.link.calls.empty());
+  EXPECT_TRUE(std::tie(r.view.shown, r.view.messages, r.view.ends) ==
+              std::tie(before.shown, before.messages, before.ends));
+  EXPECT_EQ(r.panel.FeedbackMode(), 0);
+}
+
+TEST(PanelEnd, ADestroyedPanelLeavesNoHandlerOnTheLink) {
+  RecordingView view;
+  RecordingLink link;
+  { const Panel panel(view, link); }
+  EXPECT_FALSE(link.on_comm);
+  EXPECT_FALSE(link.on_lost);
+}
+
+}  // namespace
+}  // namespace korvalen::testing
