@@ -44,6 +44,7 @@ TrafficLog::TrafficLog(const QString& file, PortPath port_path, Report report, q
   if (file == QStringLiteral("-")) {
     opened = file_.open(stderr, QIODevice::WriteOnly);
   } else {
+    // A log an earlier run left is kept; the start line tells the runs apart.
     file_.setFileName(file);
     opened = file_.open(QIODevice::WriteOnly | QIODevice::Append);
   }
@@ -127,8 +128,9 @@ void TrafficLog::Flush() {
     QFile::remove(older);
     if (!file_.rename(older)) return Fail(QStringLiteral("cannot rename the log to ") + older);
     file_.setFileName(name);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
       return Fail(QStringLiteral("cannot open the log ") + name);
+    }
   }
   if (file_.write(queued_.data(), size) != size || !file_.flush()) {
     return Fail(QStringLiteral("cannot write the log ") + (name.isEmpty() ? "-" : name));
@@ -141,9 +143,10 @@ void TrafficLog::Fail(const QString& what) {
   queued_.clear();
   const QString why = file_.errorString();
   file_.close();
-  if (report_)
+  if (report_) {
     report_((what + QStringLiteral(": ") + why + QStringLiteral("; going on without it"))
                 .toStdString());
+  }
 }
 
 }  // namespace korvalen

@@ -68,9 +68,7 @@ class FolderWatch final : public QObject, public PortReturn {
   [[nodiscard]] bool IsBack() const {
     const auto& [number, lost] = lost_;
     const std::optional<PortEntry> now = ports_().Entry(number);
-    if (!now || !QFileInfo::exists(QString::fromStdString(now->path))) return false;
-    return lost.serial_number.empty() ? now->path == lost.path
-                                      : now->serial_number == lost.serial_number;
+    return now && SameDevice(lost, *now) && QFileInfo::exists(QString::fromStdString(now->path));
   }
 
   const HostSerialLink& link_;
