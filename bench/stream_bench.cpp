@@ -114,7 +114,8 @@ class FrameCheck {
         continue;
       }
       if (partial_ != owed_.front()) {
-        Note(Cat("frame ", frames_, ": expected ", ToHex(owed_.front()), ", got ", ToHex(partial_)));
+        Note(
+            Cat("frame ", frames_, ": expected ", ToHex(owed_.front()), ", got ", ToHex(partial_)));
       }
       owed_.pop_front();
     }

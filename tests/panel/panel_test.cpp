@@ -87,14 +87,16 @@ TEST(PanelCommands, WithThePortClosedFieldsAndCaptionsChangeButNothingIsSent) {
   r.view.marks[Control::Text1] = "an earlier mark";
   r.view.values = {{Control::HScroll1, 9}, {Control::HScroll2, 700}, {Control::HScroll3, 42}};
   for (const auto call : kSenders) (r.panel.*call)();
+  EXPECT_EQ(r.view.marks[Control::Text1], "") << "a good ID clears the mark";
+  r.view.marks[Control::Text1] = "a typed ID's mark";
   r.panel.HScroll1_Change();
+  EXPECT_EQ(r.view.marks[Control::Text1], "") << "the ID slider writes only good IDs";
   r.panel.Command2_Click();
   EXPECT_TRUE(r.link.calls.empty());
   EXPECT_TRUE(r.view.messages.empty());
   const Calls shown = {r.view.shown[Control::Text1], r.view.shown[Control::Text2],
                        r.view.shown[Control::Text5], r.view.shown[Control::Command4]};
   EXPECT_EQ(shown, (Calls{"9", "700", "42", "GO"}));
-  EXPECT_EQ(r.view.marks[Control::Text1], "") << "a good ID clears the mark";
   EXPECT_EQ(r.view.ends, 1);
 }
 

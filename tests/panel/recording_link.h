@@ -53,8 +53,8 @@ class RecordingLink : public SerialLink {
   }
 
   bool open = false;
-  // The port goes while its input is cleared, as an unplugged one does: the host's link then
-  // closes itself and reports the loss later, from its event loop.
+  // The port goes while its input is cleared and the clear does not say so, as the seam allows:
+  // the loss then comes only from the link's own notice, later, from its event loop.
   bool vanish_on_clear = false;
   std::int16_t event = 0;
   std::vector<std::uint8_t> waiting;

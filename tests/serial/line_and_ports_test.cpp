@@ -85,27 +85,18 @@ TEST(PortTable, NumbersUsbAdaptersFirstEachGroupInNaturalOrderFromOne) {
   for (const int outside : {-1, 0, 3}) EXPECT_EQ(two.Path(outside), std::nullopt) << outside;
 }
 
-TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnown) {
-  EXPECT_EQ(PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"}},
-                       {2, {"/dev/ttyUSB1", "CP2102", ""}},
-                       {3, {"/dev/ttyACM0", "", "9F"}},
-                       {4, {"/dev/ttyS0", "", ""}}})
-                .Describe(),
-            "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)\n2: /dev/ttyUSB1  CP2102\n"
-            "3: /dev/ttyACM0  (9F)\n4: /dev/ttyS0");
-  EXPECT_EQ(PortTable().Describe(), "no serial ports found");
-}
-
-TEST(PortTable, MappedNumbersReplaceTheHostPortsAndAreListedOnce) {
-  const PortSource host = FixedPorts(
-      PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", ""}}, {2, {"/dev/ttyS0", "", ""}}}));
+// A --port number stands in place of the host's port of that number, listed once.
+TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnownAndTheMappedOnesInTheirPlaces) {
+  const PortSource host = FixedPorts(PortTable({{1, {"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"}},
+                                                {2, {"/dev/ttyUSB1", "CP2102", ""}},
+                                                {3, {"/dev/ttyACM0", "", "9F"}},
+                                                {4, {"/dev/ttyS0", "", ""}}}));
   const PortTable table = WithMappedPorts({{2, "/dev/pts/9"}, {5, "/dev/pts/4"}}, host)();
-  EXPECT_EQ(table.Path(2), "/dev/pts/9");
-  EXPECT_EQ(table.Path(3), std::nullopt);
   EXPECT_EQ(table.Describe(),
-            "1: /dev/ttyUSB0  FT232R USB UART\n2: /dev/pts/9  named with --port\n"
-            "5: /dev/pts/4  named with --port");
-  EXPECT_EQ(WithMappedPorts({{1, "/dev/pts/1"}}, nullptr)(), PortTable::One("/dev/pts/1", "named with --port"));
+            "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)\n2: /dev/pts/9  named with --port\n"
+            "3: /dev/ttyACM0  (9F)\n4: /dev/ttyS0\n5: /dev/pts/4  named with --port");
+  EXPECT_EQ(table.Path(2), "/dev/pts/9");
+  EXPECT_EQ(PortTable().Describe(), "no serial ports found");
 }
 
 }  // namespace

@@ -4,7 +4,13 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <ostream>
 #include <vector>
+
+// Test failures name the texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace korvalen::test {
 

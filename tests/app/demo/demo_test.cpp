@@ -19,11 +19,6 @@
 
 #include "tests/support/controls.h"
 
-// Failures name the texts, not their bytes.
-inline void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-
 namespace korvalen {
 namespace {
 
