@@ -120,6 +120,8 @@ int main(int argc, char* argv[]) {
   if (wanted("latency")) {
     Part(rows, "Command latency",
          [&] { return korvalen::bench::CommandLatencyRows(sample_count); });
+    Part(rows, "Command latency, log on",
+         [&] { return korvalen::bench::LoggedCommandLatencyRows(sample_count); });
   }
   if (wanted("roundtrip")) {
     Part(rows, "Feedback round trip", [&] { return korvalen::bench::RoundTripRows(sample_count); });

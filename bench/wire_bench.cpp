@@ -3,14 +3,17 @@
 #include <poll.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QObject>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 
+#include "app/traffic_log.h"
 #include "bench/answering_device.h"
 #include "bench/panel_rig.h"
 #include "bench/stats.h"
@@ -120,6 +123,45 @@ std::vector<Row> CommandLatencyRows(int samples) {
           "the slave, read() them on the master; inside the click median ",
           click_time.median, " us, p99 ", click_time.p99, " us; inside the bare write() median ",
           write_time.median, " us, p99 ", write_time.p99, " us"));
+}
+
+std::vector<Row> LoggedCommandLatencyRows(int samples) {
+  PanelRig rig;
+  auto& feedback = test::Find<QPushButton>(rig.Window(), "Command3");
+  const CommandFrame request = FeedbackFrame();
+  const int master = rig.Pty().Master();
+  const QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("traffic.log"));
+  std::string problem;
+  TrafficLog log(path, {}, [&problem](const std::string& report) { problem = report; });
+  Panel& panel = rig.Window().State();
+  Paired paired;
+
+  const auto click = [&](PanelObserver* observer) {
+    panel.SetObserver(observer);
+    const auto start = Clock::now();
+    QTest::mouseClick(&feedback, Qt::LeftButton);
+    const CommandFrame got = ReadFrame(master);
+    const double elapsed = Micros(Clock::now() - start);
+    if (got != request) throw std::runtime_error("the click sent something other than Feedback");
+    return elapsed;
+  };
+  for (int i = 0; i < kWarmUp + samples; ++i) {
+    const double first = click(i % 2 == 0 ? nullptr : &log);
+    const double second = click(i % 2 == 0 ? &log : nullptr);
+    // The log writes its lines here, in the event loop's turn between two operator actions.
+    Settle();
+    if (i < kWarmUp) continue;
+    paired.floor.push_back(i % 2 == 0 ? first : second);
+    paired.panel.push_back(i % 2 == 0 ? second : first);
+  }
+  panel.SetObserver(nullptr);
+  log.Flush();
+  if (!problem.empty()) throw std::runtime_error(problem);
+  return MedianAndP99("Command latency, log on", paired, 5, 20,
+                      Cat("the same click on Feedback until 7 bytes read on the master, with the "
+                          "--log writer attached to a file; floor: without it; alternating, ",
+                          QFileInfo(path).size(), " bytes logged"));
 }
 
 std::vector<Row> RoundTripRows(int samples) {
