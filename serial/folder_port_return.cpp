@@ -65,10 +65,14 @@ class FolderWatch final : public QObject, public PortReturn {
     if (back_) retry_.start();
   }
 
+  // The same serial number where the host gave one (an adapter back under another name), else
+  // the same path.
   [[nodiscard]] bool IsBack() const {
     const auto& [number, lost] = lost_;
     const std::optional<PortEntry> now = ports_().Entry(number);
-    return now && SameDevice(lost, *now) && QFileInfo::exists(QString::fromStdString(now->path));
+    if (!now || !QFileInfo::exists(QString::fromStdString(now->path))) return false;
+    return lost.serial_number.empty() ? now->path == lost.path
+                                      : now->serial_number == lost.serial_number;
   }
 
   const HostSerialLink& link_;

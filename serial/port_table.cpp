@@ -72,11 +72,6 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-bool SameDevice(const PortEntry& before, const PortEntry& now) {
-  return before.serial_number.empty() ? now.path == before.path
-                                      : now.serial_number == before.serial_number;
-}
-
 PortTable PortTable::Numbered(std::vector<PortEntry> reported) {
   std::stable_sort(reported.begin(), reported.end(), [](const PortEntry& a, const PortEntry& b) {
     const bool usb_a = IsUsbAdapter(a.path);

@@ -18,10 +18,6 @@ struct PortEntry {
   friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };
 
-// True when `now` is the device `before` was: the same serial number where the host gave one (an
-// adapter that came back under another name), else the same path.
-[[nodiscard]] bool SameDevice(const PortEntry& before, const PortEntry& now);
-
 // True when a sorts before b with digit runs compared as numbers ("ttyUSB2" before "ttyUSB10").
 [[nodiscard]] bool NaturalLess(const std::string& a, const std::string& b);
 
