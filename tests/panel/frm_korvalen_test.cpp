@@ -70,6 +70,10 @@ TEST_F(WindowTest, SlidersMirrorOnEveryCommitAndADraggedThumbSendsAFramePerValue
   QTest::mouseClick(&id, Qt::LeftButton, {},
                     test::ScrollBarPart(&id, QStyle::SC_ScrollBarAddLine).center());
   EXPECT_EQ(window.Text(Control::Text1), "1");
+  // A click in the trough also moves the ID by one: the next device, never one skipped over.
+  QTest::mouseClick(&id, Qt::LeftButton, {},
+                    test::ScrollBarPart(&id, QStyle::SC_ScrollBarAddPage).center());
+  EXPECT_EQ(window.Text(Control::Text1), "2");
   EXPECT_TRUE(link.calls.empty());
 }
 
