@@ -71,7 +71,32 @@ TEST_F(WindowTest, SlidersMirrorOnEveryCommitAndADraggedThumbSendsAFramePerValue
   QTest::mouseClick(&id, Qt::LeftButton, {},
                     test::ScrollBarPart(&id, QStyle::SC_ScrollBarAddLine).center());
   EXPECT_EQ(window.Text(Control::Text1), "1");
+  // A click in the trough also moves the ID by one: the next device, never one skipped over.
+  QTest::mouseClick(&id, Qt::LeftButton, {},
+                    test::ScrollBarPart(&id, QStyle::SC_ScrollBarAddPage).center());
+  EXPECT_EQ(window.Text(Control::Text1), "2");
   EXPECT_TRUE(link.calls.empty());
+}
+
+// An arrow moves a sending slider by one small step, and the thumb pulled past the left end stops
+// at the least value the device takes.
+TEST_F(WindowTest, AnArrowStepsOnceAndTheLeftEndIsTheLeastValue) {
+  const std::tuple<const char*, Control, int, const char*, const char*> cases[] = {
+      {"HScroll2", Control::Text2, 1500, "1510", "600"},
+      {"HScroll3", Control::Text5, 50, "51", "1"}};
+  for (const auto& [slider, mirror, start, stepped, least] : cases) {
+    SCOPED_TRACE(slider);
+    auto& bar = Find<QScrollBar>(window, slider);
+    bar.setValue(start);
+    QTest::mouseClick(&bar, Qt::LeftButton, {},
+                      test::ScrollBarPart(&bar, QStyle::SC_ScrollBarAddLine).center());
+    EXPECT_EQ(window.Text(mirror), stepped);
+    const QPoint thumb = test::ScrollBarPart(&bar, QStyle::SC_ScrollBarSlider).center();
+    QTest::mousePress(&bar, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(&bar, thumb - QPoint(bar.width(), 0));
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, thumb - QPoint(bar.width(), 0));
+    EXPECT_EQ(window.Text(mirror), least);
+  }
 }
 
 // Counts the paint events of the widget it watches.
