@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "app/command_line.h"
-#include "app/traffic_log.h"
+#include "panel/traffic_log.h"
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
 #include "serial/port_return.h"

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/traffic_log.h"
+#include "panel/traffic_log.h"
 #include "bench/answering_device.h"
 #include "bench/panel_rig.h"
 #include "bench/stats.h"

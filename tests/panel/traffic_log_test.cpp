@@ -1,4 +1,4 @@
-#include "app/traffic_log.h"
+#include "panel/traffic_log.h"
 
 #include <gtest/gtest.h>
 
