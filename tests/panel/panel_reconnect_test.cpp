@@ -42,7 +42,7 @@ TEST(PanelReconnect, OnlyALostPortIsWaitedForAndOneBoxTellsOfItWhateverHappensMe
   view.while_box_open = [&] {
     watch.back();
     link.LosePort();
-    view.shown[Control::Text6] = "7";  // typed, not clicked
+    view.shown[Control::Text6] = std::string("7");  // typed, not clicked
     link.calls.clear();
     watch.back();
   };
@@ -56,10 +56,10 @@ TEST(PanelReconnect, OnlyALostPortIsWaitedForAndOneBoxTellsOfItWhateverHappensMe
   view.while_box_open = {};
   link.LosePort();
   ASSERT_TRUE(watch.back);
-  view.shown[Control::Text6] = "abc";
+  view.shown[Control::Text6] = std::string("abc");
   panel.Command1_Click();
   EXPECT_FALSE(watch.back);
-  view.shown[Control::Text6] = "1";
+  view.shown[Control::Text6] = std::string("1");
   panel.Command1_Click();
   panel.Command2_Click();
   EXPECT_FALSE(watch.back);
