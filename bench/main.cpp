@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 
+#include "app/start.h"
 #include "bench/frame_rows.h"
 #include "bench/proc_stats.h"
 #include "bench/process_bench.h"
@@ -41,6 +42,8 @@ void Part(std::vector<Row>& rows, const std::string& name,
 int main(int argc, char* argv[]) {
   // The in-process panel needs no display; programs started from here get the real one.
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The event loop the program runs on, for the panel measured here and every program started.
+  korvalen::ChooseEventLoop();
   QApplication app(argc, argv);
 
   QCommandLineParser parser;
