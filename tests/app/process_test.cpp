@@ -40,6 +40,20 @@ TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
                                    "number from 1 to 255 (see --help)")));
 }
 
+// The demo makes its device and panel and runs until it is closed; a fault in that start ends it
+// at once.
+TEST(Process, TheDemoStartsAndRunsUntilClosed) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess demo;
+  demo.setProcessEnvironment(environment);
+  demo.start(KORVALEN_DEMO_BINARY, {});
+  ASSERT_TRUE(demo.waitForStarted());
+  EXPECT_FALSE(demo.waitForFinished(2'000)) << demo.readAllStandardError().toStdString();
+  demo.kill();
+  demo.waitForFinished();
+}
+
 // Needs an X display: CTest runs this one under xvfb-run.
 TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "no X display";
