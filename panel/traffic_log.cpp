@@ -108,7 +108,7 @@ void TrafficLog::Add(const char* direction, const std::string& text) {
   const long long since =
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count();
   char stamp[40];
-  std::snprintf(stamp, sizeof stamp, "%lld.%03lld %-3s ", since / 1000, since % 1000, direction);
+  std::snprintf(stamp, sizeof stamp, "%lld.%03lld %s ", since / 1000, since % 1000, direction);
   queued_ += stamp;
   queued_ += text;
   queued_ += '\n';
