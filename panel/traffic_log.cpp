@@ -52,6 +52,7 @@ TrafficLog::TrafficLog(const QString& file, PortPath port_path, Report report, q
     Fail(QStringLiteral("cannot open the log ") + file);
     return;
   }
+  size_ = file_.size();
   Add("--", QStringLiteral("%1 %2 started %3")
                 .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
                      QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
@@ -123,7 +124,7 @@ void TrafficLog::Flush() {
   if (failed_ || queued_.empty()) return;
   const auto size = static_cast<qint64>(queued_.size());
   const QString name = file_.fileName();
-  if (!name.isEmpty() && file_.size() > 0 && file_.size() + size > limit_) {
+  if (!name.isEmpty() && size_ > 0 && size_ + size > limit_) {
     const QString older = name + QStringLiteral(".1");
     QFile::remove(older);
     if (!file_.rename(older)) return Fail(QStringLiteral("cannot rename the log to ") + older);
@@ -131,10 +132,12 @@ void TrafficLog::Flush() {
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
       return Fail(QStringLiteral("cannot open the log ") + name);
     }
+    size_ = 0;
   }
   if (file_.write(queued_.data(), size) != size || !file_.flush()) {
     return Fail(QStringLiteral("cannot write the log ") + (name.isEmpty() ? "-" : name));
   }
+  size_ += size;
   queued_.clear();
 }
 

@@ -52,6 +52,8 @@ class TrafficLog final : public QObject, public PanelObserver {
   PortPath port_path_;
   Report report_;
   qint64 limit_;
+  // The file's size, kept here so a flush asks the system nothing but the write.
+  qint64 size_ = 0;
   std::string queued_;
   bool flush_posted_ = false;
   bool failed_ = false;
