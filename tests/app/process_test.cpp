@@ -76,7 +76,8 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
       [&] {
         window = std::get<1>(RunProgram(
             "xdotool", {"search", "--onlyvisible", "--name", "^Korvalen$"}, environment));
-        return !window.empty() || panel.state() == QProcess::NotRunning;
+        // No event loop runs here to tell the process's end: ask for it.
+        return !window.empty() || panel.waitForFinished(0);
       },
       60'000));
   ASSERT_FALSE(window.empty()) << panel.readAllStandardError().toStdString();

@@ -14,9 +14,10 @@ out=$(realpath "$3")
 here=$(dirname "$(realpath "$0")")
 
 if [ "${KORVALEN_SESSION_DISPLAY:-}" != yes ]; then
-  # Wine's window must not open on whatever display the caller has.
+  # Wine's window must not open on whatever display the caller has. -noreset: Xvfb otherwise
+  # resets when its last client leaves and refuses connections meanwhile.
   export KORVALEN_SESSION_DISPLAY=yes
-  exec xvfb-run --auto-servernum --server-args="-screen 0 800x600x24" "$0" "$@"
+  exec xvfb-run --auto-servernum --server-args="-screen 0 800x600x24 -noreset" "$0" "$@"
 fi
 
 fail() {
