@@ -50,6 +50,14 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
     EXPECT_EQ(line.ports, c.ports);
     EXPECT_NE(line.output.find(c.says), std::string::npos);
   }
+
+  // Both programs log; only the panel waits for a lost port, as the demo's device never goes.
+  const CommandLine panel =
+      ParseCommandLine(kPanelProgram, {"korvalen", "--log", "-", "--reconnect"});
+  EXPECT_EQ(std::pair(panel.log, panel.reconnect), std::pair(std::string("-"), true));
+  EXPECT_FALSE(ParseCommandLine(kPanelProgram, {"korvalen"}).reconnect);
+  EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--log", "t.log"}).log, "t.log");
+  EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--reconnect"}).exit_code, 2);
 }
 
 }  // namespace

@@ -13,22 +13,25 @@ namespace {
 TEST(TrafficLog, AFullFileBecomesFileDotOneInPlaceOfTheOlderOneAndANewFileStarts) {
   const QTemporaryDir dir;
   const QString path = dir.filePath("traffic.log");
-  QFile older(path + ".1");
-  ASSERT_TRUE(older.open(QIODevice::WriteOnly) && older.write("from an earlier run\n") > 0);
-  older.close();
   constexpr qint64 kLimit = 400;  // seven lines or so
+  // Two runs before this one: the older log, and a nearly full one this run appends to.
+  for (const auto& [name, size] : {std::pair(path + ".1", 20), std::pair(path, 360)}) {
+    QFile earlier(name);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) &&
+                earlier.write(QByteArray("from an earlier run\n").leftJustified(size, '.')) > 0);
+  }
   {
     TrafficLog log(
         path, {}, [](const std::string& report) { ADD_FAILURE() << report; }, kLimit);
     for (int id = 0; id < 10; ++id) {
       log.Sent(PositionFrame(id, 1500));
-      EXPECT_TRUE(id > 0 || QFileInfo(path).size() == 0) << "written later, never inside the event";
+      EXPECT_TRUE(id > 0 || QFileInfo(path).size() == 360) << "written later, never in the event";
       log.Flush();
     }
   }
   EXPECT_LE(QFileInfo(path).size(), kLimit);
   EXPECT_LE(QFileInfo(path + ".1").size(), kLimit);
-  // One renaming at this size, and no line lost to it.
+  // The earlier run's lines count toward the limit; no line of this run is lost to a renaming.
   QFile first(path + ".1");
   QFile second(path);
   ASSERT_TRUE(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
