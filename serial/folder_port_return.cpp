@@ -44,15 +44,20 @@ class FolderWatch final : public QObject, public PortReturn {
   void Stop() override {
     back_ = {};
     retry_.stop();
-    if (!folders_.directories().isEmpty()) folders_.removePaths(folders_.directories());
+    Unwatch();
   }
 
  private:
   void Follow() {
     const QString folder = NearestFolder(lost_.second.path);
     if (folders_.directories() == QStringList{folder}) return;
-    if (!folders_.directories().isEmpty()) folders_.removePaths(folders_.directories());
+    Unwatch();
     folders_.addPath(folder);
+  }
+
+  // Qt warns of an empty list to remove.
+  void Unwatch() {
+    if (!folders_.directories().isEmpty()) folders_.removePaths(folders_.directories());
   }
 
   void Look() {

@@ -104,11 +104,6 @@ std::optional<PortEntry> PortTable::Entry(int number) const {
   return std::nullopt;
 }
 
-std::optional<std::string> PortTable::Path(int number) const {
-  const std::optional<PortEntry> entry = Entry(number);
-  return entry ? std::optional(entry->path) : std::nullopt;
-}
-
 std::string PortTable::Describe() const {
   if (ports_.empty()) {
     return "no serial ports found";

@@ -40,7 +40,6 @@ class PortTable {
 
   // None for a number that names no port.
   [[nodiscard]] std::optional<PortEntry> Entry(int number) const;
-  [[nodiscard]] std::optional<std::string> Path(int number) const;
 
   // "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)", a line a port, or a line saying there are none.
   [[nodiscard]] std::string Describe() const;

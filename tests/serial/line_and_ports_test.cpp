@@ -70,7 +70,7 @@ TEST(PortTable, NumbersUsbAdaptersFirstEachGroupInNaturalOrderFromOne) {
     for (std::string& path : paths) ports.push_back({std::move(path), "", ""});
     const PortTable table = PortTable::Numbered(std::move(ports));
     std::vector<std::string> numbered;
-    for (int n = 1; const auto path = table.Path(n); ++n) numbered.push_back(*path);
+    for (int n = 1; const auto entry = table.Entry(n); ++n) numbered.push_back(entry->path);
     return numbered;
   };
   EXPECT_EQ(
@@ -82,7 +82,7 @@ TEST(PortTable, NumbersUsbAdaptersFirstEachGroupInNaturalOrderFromOne) {
       order({"/dev/cu.Bluetooth-Incoming-Port", "/dev/cu.usbserial-A1B2"}),
       (std::vector<std::string>{"/dev/cu.usbserial-A1B2", "/dev/cu.Bluetooth-Incoming-Port"}));
   const PortTable two = PortTable::Numbered({{"/dev/ttyUSB0", "", ""}, {"/dev/ttyS0", "", ""}});
-  for (const int outside : {-1, 0, 3}) EXPECT_EQ(two.Path(outside), std::nullopt) << outside;
+  for (const int outside : {-1, 0, 3}) EXPECT_EQ(two.Entry(outside), std::nullopt) << outside;
 }
 
 // A --port number stands in place of the host's port of that number, listed once.
@@ -95,7 +95,7 @@ TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnownAndTheMappedOnesInTheirP
   EXPECT_EQ(table.Describe(),
             "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)\n2: /dev/pts/9  named with --port\n"
             "3: /dev/ttyACM0  (9F)\n4: /dev/ttyS0\n5: /dev/pts/4  named with --port");
-  EXPECT_EQ(table.Path(2), "/dev/pts/9");
+  EXPECT_EQ(table.Entry(2), (PortEntry{"/dev/pts/9", "named with --port", ""}));
   EXPECT_EQ(PortTable().Describe(), "no serial ports found");
 }
 
