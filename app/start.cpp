@@ -6,10 +6,6 @@
 
 namespace korvalen {
 
-void ChooseEventLoop() {
-  if (!qEnvironmentVariableIsSet("QT_NO_GLIB")) qputenv("QT_NO_GLIB", "1");
-}
-
 int Start(int argc, char* argv[], const Program& program,
           const std::function<int(const CommandLine&)>& run) {
   QStringList arguments;
@@ -20,7 +16,6 @@ int Start(int argc, char* argv[], const Program& program,
     return command_line.exit_code;
   }
 
-  ChooseEventLoop();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(program.name));
   QApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));

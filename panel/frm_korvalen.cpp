@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolTip>
+#include <array>
 #include <stdexcept>
 
 #include "panel/command_button.h"
@@ -158,9 +159,10 @@ void frm_Korvalen::SetTabOrder() {
 template <typename Widget>
 Widget* frm_Korvalen::Find(Control control) const {
   // In the order of Control's values.
-  QWidget* const controls[] = {Command1_, Command2_, Command3_, Command4_, Text1_,
-                               Text2_,    Text3_,    Text4_,    Text5_,    Text6_,
-                               HScroll1_, HScroll2_, HScroll3_};
+  const auto controls =
+      std::to_array<QWidget*>({Command1_, Command2_, Command3_, Command4_, Text1_, Text2_, Text3_,
+                               Text4_, Text5_, Text6_, HScroll1_, HScroll2_, HScroll3_});
+  static_assert(std::tuple_size_v<decltype(controls)> == kControlCount, "a widget per Control");
   auto* const widget = qobject_cast<Widget*>(controls[static_cast<std::size_t>(control)]);
   if (widget == nullptr) throw std::invalid_argument("no such control of that kind");
   return widget;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,9 @@ enum class Control {
   HScroll2,
   HScroll3
 };
+
+// How many controls Control names; a table with an entry per control is sized by it.
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::HScroll3) + 1;
 
 // What the panel logic needs of a window toolkit, so the logic runs and is tested without one.
 class PanelView {

@@ -4,29 +4,13 @@
 #include <QDateTime>
 #include <cstdio>
 
+#include "protocol/command.h"
+
 namespace korvalen {
 namespace {
 
 // A burst of noise is summed up by its size and its first bytes; a log line stays a line.
 constexpr std::size_t kBytesShown = 16;
-
-std::string Meaning(const CommandFrame& frame) {
-  const int b1 = frame[1];
-  const int b2 = frame[2];
-  const int b3 = frame[3];
-  switch (b1) {
-    case CMD_FEEDBACK:
-      return "feedback request";
-    case CMD_SPEED:
-      return "speed id " + std::to_string(b2) + " " + std::to_string(b3);
-    case CMD_RUNSTOP:
-      return b3 == 1 ? "run" : "stop";
-    case CMD_SHUTDOWN:
-      return "shutdown";
-    default:
-      return "position id " + std::to_string(b1) + " " + std::to_string(b2 * 256 + b3);
-  }
-}
 
 // Reasons that list the host's ports run over several lines.
 std::string OneLine(std::string text) {
@@ -64,19 +48,20 @@ TrafficLog::~TrafficLog() {
 }
 
 void TrafficLog::Sent(const CommandFrame& frame) {
-  Add("out", ToHex(frame) + "  " + Meaning(frame));
+  Add("out", ToHex(frame) + "  " + Describe(ReadCommand(frame)));
 }
 
 void TrafficLog::Received(std::span<const std::uint8_t> bytes, Reception reception) {
-  if (reception == Reception::kNotAReply) {
+  const std::optional<ReplyFrame> reply = ReplyFrame::From(bytes);
+  if (reception == Reception::kNotAReply || !reply) {
     const std::string more = bytes.size() > kBytesShown ? " ..." : "";
     Add("in", std::to_string(bytes.size()) + " bytes " +
                   ToHex(bytes.first(std::min(bytes.size(), kBytesShown))) + more +
                   "  not a reply (dropped)");
     return;
   }
-  const std::string reading =
-      "reply current " + std::to_string(bytes[5]) + " voltage " + std::to_string(bytes[6]);
+  const std::string reading = "reply current " + std::to_string(reply->Current()) + " voltage " +
+                              std::to_string(reply->Voltage());
   Add("in", ToHex(bytes) + "  " + reading +
                 (reception == Reception::kShown ? " (shown)"
                                                 : " (dropped: no feedback request pending)"));

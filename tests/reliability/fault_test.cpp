@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "panel/frm_korvalen.h"
+#include "serial/host_serial_link.h"
 #include "sim/simulated_device.h"
 #include "tests/panel/scroll_bar_part.h"
 #include "tests/support/controls.h"
