@@ -32,6 +32,8 @@ class Panel {
   void HScroll3_Change();
   void HScroll3_Scroll();
   void comm_OnComm();
+  // A feedback request's wait for its reply is over.
+  void Timer1_Timer();
 
   // Either may be null (the default): nothing is recorded, a lost port stays closed. Each must
   // outlive the panel or be replaced by null first.
@@ -58,6 +60,8 @@ class Panel {
   void ClosePortQuietly();
   // Command1's caption from the link's state: "NotConnect" while open, "Connect" while closed.
   void ShowLinkState();
+  // What the reading fields' notes say of the values they show, and whether those are marked.
+  void ShowReadingNotes();
 
   PanelView& view_;
   SerialLink& comm_;
@@ -68,6 +72,12 @@ class Panel {
   bool shown_open_ = false;
   // A device that comes back while the box about its loss is open may go again; one box says it.
   bool lost_box_open_ = false;
+  // When the readings shown came, when the connection they came over closed, and the feedback
+  // requests waited on and left unanswered; each empty while it does not apply.
+  std::string reading_came_;
+  std::string reading_connection_closed_;
+  std::string request_awaited_;
+  std::string request_unanswered_;
   PanelObserver* observer_ = nullptr;
   PortReturn* port_return_ = nullptr;
 };
