@@ -37,6 +37,7 @@ QImage InUse() {
   line.Write(std::vector<std::uint8_t>{0x80, 0x00, 0x00, 0x00, 0x80, 0x2A, 0x0C});
   auto& current = Control<QLineEdit>(window, "Text3");
   if (!QTest::qWaitFor([&current] { return current.text() == " 42"; })) return {};
+  QTest::qWait(2000);  // the next request a moment later, as an operator would click it
   Control<QPushButton>(window, "Command3").click();
   if (!QTest::qWaitFor([&current] { return current.toolTip().startsWith("no reply"); })) return {};
   Control<QScrollBar>(window, "HScroll2").setFocus();

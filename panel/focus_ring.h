@@ -12,7 +12,8 @@ class FocusRing : public QFocusFrame {
   Q_OBJECT
 
  public:
-  using QFocusFrame::QFocusFrame;
+  // Hidden until a control of `parent` has the focus.
+  explicit FocusRing(QWidget* parent) : QFocusFrame(parent) { hide(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
