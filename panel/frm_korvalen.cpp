@@ -263,8 +263,8 @@ void frm_Korvalen::ShowNote(QWidget* control, const QString& note, bool marked) 
   Mark(control, marked);
 }
 
-std::string frm_Korvalen::TimeOfDay() const {
-  return QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toStdString();
+std::chrono::milliseconds frm_Korvalen::TimeOfDay() const {
+  return std::chrono::milliseconds(QTime::currentTime().msecsSinceStartOfDay());
 }
 
 void frm_Korvalen::SetTimer1(std::chrono::milliseconds interval) {

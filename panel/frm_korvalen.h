@@ -37,7 +37,7 @@ class frm_Korvalen : public QWidget, public PanelView {
   void MsgBox(const std::string& prompt, const std::string& reason = {}) override;
   void SetInvalid(Control field, const std::string& reason) override;
   void SetNote(Control control, const std::string& note) override;
-  [[nodiscard]] std::string TimeOfDay() const override;
+  [[nodiscard]] std::chrono::milliseconds TimeOfDay() const override;
   void SetTimer1(std::chrono::milliseconds interval) override;
   void End() override;
 

@@ -1,6 +1,8 @@
 #include "panel/panel.h"
 
+#include <array>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -14,6 +16,15 @@ constexpr std::int16_t kHighestId = 127;
 // coming.
 constexpr std::chrono::milliseconds kReplyWait{1000};
 constexpr char kLineSettings[] = "19200,N,8,2";
+
+// "10:02:03.120"
+std::string ClockText(std::chrono::milliseconds since_midnight) {
+  const long long ms = since_midnight.count();
+  std::array<char, 24> text{};
+  std::snprintf(text.data(), text.size(), "%02lld:%02lld:%02lld.%03lld", ms / 3'600'000,
+                ms / 60'000 % 60, ms / 1000 % 60, ms % 1000);
+  return text.data();
+}
 
 std::string Reading(std::uint8_t value) {
   // The blank stands where a sign would be; readings are never negative.
@@ -169,14 +180,14 @@ void Panel::comm_OnComm() {
   view_.SetText(Control::Text4, Reading(reply->Voltage()));
   view_.SetTimer1({});
   reading_came_ = view_.TimeOfDay();
-  reading_connection_closed_.clear();
-  request_awaited_.clear();
-  request_unanswered_.clear();
+  reading_connection_closed_.reset();
+  request_awaited_.reset();
+  request_unanswered_.reset();
   ShowReadingNotes();
 }
 
 void Panel::Timer1_Timer() {
-  if (ended_ || request_awaited_.empty()) return;
+  if (ended_ || !request_awaited_) return;
   request_unanswered_ = std::exchange(request_awaited_, {});
   ShowReadingNotes();
 }
@@ -279,28 +290,29 @@ void Panel::ShowLinkState() {
   view_.SetCaption(Control::Command1, shown_open_ ? "NotConnect" : "Connect");
   if (shown_open_ == was_open) return;
   if (shown_open_) {
-    view_.SetNote(Control::Command1,
-                  "connected since " + view_.TimeOfDay() + " to port " + comm_.PortName());
+    view_.SetNote(Control::Command1, "connected since " + ClockText(view_.TimeOfDay()) +
+                                         " to port " + comm_.PortName());
     return;
   }
   view_.SetNote(Control::Command1, "not connected");
   // A reply cannot come over a closed port: a request still waited on is simply dropped.
   view_.SetTimer1({});
-  request_awaited_.clear();
-  if (!reading_came_.empty()) reading_connection_closed_ = view_.TimeOfDay();
+  request_awaited_.reset();
+  if (reading_came_) reading_connection_closed_ = view_.TimeOfDay();
   ShowReadingNotes();
 }
 
 void Panel::ShowReadingNotes() {
   std::string note;
-  if (!request_unanswered_.empty()) {
-    note = "no reply to the feedback request of " + request_unanswered_ + "; ";
+  if (request_unanswered_) {
+    note = "no reply to the feedback request of " + ClockText(*request_unanswered_) + "; ";
   }
-  if (!reading_connection_closed_.empty()) {
-    note += "from the last connection, closed at " + reading_connection_closed_ + "; ";
+  if (reading_connection_closed_) {
+    note += "from the last connection, closed at " + ClockText(*reading_connection_closed_) + "; ";
   }
   const bool marked = !note.empty();
-  note += reading_came_.empty() ? "no value has come yet" : "this value came at " + reading_came_;
+  note +=
+      reading_came_ ? "this value came at " + ClockText(*reading_came_) : "no value has come yet";
   for (const Control field : {Control::Text3, Control::Text4}) {
     if (marked) {
       view_.SetInvalid(field, note);

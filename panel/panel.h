@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -72,12 +73,13 @@ class Panel {
   bool shown_open_ = false;
   // A device that comes back while the box about its loss is open may go again; one box says it.
   bool lost_box_open_ = false;
-  // When the readings shown came, when the connection they came over closed, and the feedback
-  // requests waited on and left unanswered; each empty while it does not apply.
-  std::string reading_came_;
-  std::string reading_connection_closed_;
-  std::string request_awaited_;
-  std::string request_unanswered_;
+  // Times of day: when the readings shown came, when the connection they came over closed, and
+  // of the feedback requests waited on and left unanswered; each empty while it does not apply.
+  using Time = std::optional<std::chrono::milliseconds>;
+  Time reading_came_;
+  Time reading_connection_closed_;
+  Time request_awaited_;
+  Time request_unanswered_;
   PanelObserver* observer_ = nullptr;
   PortReturn* port_return_ = nullptr;
 };

@@ -40,8 +40,8 @@ class PanelView {
   // What the operator reads on a control's tooltip, and a screen reader as its description, with
   // no mark; it replaces a mark SetInvalid left.
   virtual void SetNote(Control control, const std::string& note) = 0;
-  // The time of day as the operator reads it: "10:02:03.120".
-  [[nodiscard]] virtual std::string TimeOfDay() const = 0;
+  // The local time of day, since midnight.
+  [[nodiscard]] virtual std::chrono::milliseconds TimeOfDay() const = 0;
   // Raises Timer1 once, `interval` from now, in place of a wait not yet over; zero stops it.
   virtual void SetTimer1(std::chrono::milliseconds interval) = 0;
   // Ends the program at once.

@@ -228,23 +228,24 @@ TEST(PanelReplies, TheReadingsSayWhenTheyCameAndAreMarkedOnceNoLongerCurrent) {
   const auto connect = [&r] { r.panel.Command1_Click(); };
   const auto answered = [&r] { r.panel.Command3_Click(), r.link.Receive(kReply); };
   const std::string late = "*no reply to the feedback request of ";
-  // Time, step, both readings' note ('*' first if marked) and Command1's; empty: as it was.
-  const std::tuple<const char*, std::function<void()>, std::string, std::string> steps[] = {
-      {"10:00:00.000", connect, "", "connected since 10:00:00.000 to port 1: /dev/ttyUSB0"},
-      {"10:00:01.000", request, "", ""},
-      {"10:00:02.000", timer, late + "10:00:01.000; no value has come yet", ""},
-      {"10:00:03.000", answered, "this value came at 10:00:03.000", ""},
-      {"10:00:03.500", timer, "", ""},
-      {"10:00:04.000", request, "", ""},
-      {"10:00:04.100", [&r] { r.panel.HScroll2_Change(), r.link.Receive(kReply); }, "", ""},
-      {"10:00:05.000", timer, late + "10:00:04.000; this value came at 10:00:03.000", ""},
-      {"10:00:06.000", [&r] { r.link.LosePort(); },
+  // Milliseconds after 10:00, step, both readings' note ('*' first if marked) and Command1's;
+  // empty: as it was.
+  const std::tuple<int, std::function<void()>, std::string, std::string> steps[] = {
+      {0, connect, "", "connected since 10:00:00.000 to port 1: /dev/ttyUSB0"},
+      {1000, request, "", ""},
+      {2000, timer, late + "10:00:01.000; no value has come yet", ""},
+      {3045, answered, "this value came at 10:00:03.045", ""},
+      {3500, timer, "", ""},
+      {4000, request, "", ""},
+      {4100, [&r] { r.panel.HScroll2_Change(), r.link.Receive(kReply); }, "", ""},
+      {5000, timer, late + "10:00:04.000; this value came at 10:00:03.045", ""},
+      {6000, [&r] { r.link.LosePort(); },
        late + "10:00:04.000; from the last connection, closed at 10:00:06.000; this value came "
-              "at 10:00:03.000",
+              "at 10:00:03.045",
        "not connected"},
-      {"10:00:07.000", connect, "", "connected since 10:00:07.000 to port 1: /dev/ttyUSB0"},
-      {"10:00:08.000", answered, "this value came at 10:00:08.000", ""},
-      {"10:00:09.000", [&] { request(), connect(), timer(); },
+      {7000, connect, "", "connected since 10:00:07.000 to port 1: /dev/ttyUSB0"},
+      {8000, answered, "this value came at 10:00:08.000", ""},
+      {9000, [&] { request(), connect(), timer(); },
        "*from the last connection, closed at 10:00:09.000; this value came at 10:00:08.000",
        "not connected"}};
   EXPECT_EQ(r.view.notes[Control::Command1], "not connected");
@@ -252,7 +253,7 @@ TEST(PanelReplies, TheReadingsSayWhenTheyCameAndAreMarkedOnceNoLongerCurrent) {
   std::string port_note;
   for (const auto& [time, step, readings, port] : steps) {
     SCOPED_TRACE(time);
-    r.view.time_of_day = time;
+    r.view.time_of_day = std::chrono::hours(10) + std::chrono::milliseconds(time);
     step();
     if (!readings.empty()) readings_note = readings;
     if (!port.empty()) port_note = port;

@@ -31,7 +31,7 @@ class RecordingView : public PanelView {
     marks[control] = "";
     notes[control] = note;
   }
-  [[nodiscard]] std::string TimeOfDay() const override { return time_of_day; }
+  [[nodiscard]] std::chrono::milliseconds TimeOfDay() const override { return time_of_day; }
   void SetTimer1(std::chrono::milliseconds interval) override { timer1 = interval; }
   void End() override { ++ends; }
 
@@ -45,7 +45,7 @@ class RecordingView : public PanelView {
       {Control::HScroll1, 0}, {Control::HScroll2, 1500}, {Control::HScroll3, 100}};
   std::map<Control, std::string> marks;  // an empty reason is a cleared mark
   std::map<Control, std::string> notes;  // each control's tooltip, marked or not
-  std::string time_of_day = "10:00:00.000";
+  std::chrono::milliseconds time_of_day{};
   std::chrono::milliseconds timer1{};  // zero: stopped
   std::vector<std::string> messages;
   std::function<void()> while_box_open;
