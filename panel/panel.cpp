@@ -1,8 +1,6 @@
 #include "panel/panel.h"
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -19,11 +17,13 @@ constexpr char kLineSettings[] = "19200,N,8,2";
 
 // "10:02:03.120"
 std::string ClockText(std::chrono::milliseconds since_midnight) {
+  // The number's last `digits` digits, zero-padded.
+  const auto padded = [](long long number, int digits) {
+    return std::to_string(number + (digits == 2 ? 100 : 1000)).substr(1);
+  };
   const long long ms = since_midnight.count();
-  std::array<char, 24> text{};
-  std::snprintf(text.data(), text.size(), "%02lld:%02lld:%02lld.%03lld", ms / 3'600'000,
-                ms / 60'000 % 60, ms / 1000 % 60, ms % 1000);
-  return text.data();
+  return padded(ms / 3'600'000, 2) + ':' + padded(ms / 60'000 % 60, 2) + ':' +
+         padded(ms / 1000 % 60, 2) + '.' + padded(ms % 1000, 3);
 }
 
 std::string Reading(std::uint8_t value) {
