@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "app/command_line.h"
-#include "panel/frm_korvalen.h"
 #include "panel/traffic_log.h"
+#include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
 #include "serial/port_return.h"
 
