@@ -2,9 +2,20 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 namespace korvalen {
+
+void LoadQtTranslations() {
+  auto* const catalogue = new QTranslator(QCoreApplication::instance());
+  if (catalogue->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(catalogue);
+  }
+}
 
 int Start(int argc, char* argv[], const Program& program,
           const std::function<int(const CommandLine&)>& run) {
@@ -21,6 +32,7 @@ int Start(int argc, char* argv[], const Program& program,
   QApplication::setApplicationVersion(QStringLiteral(KORVALEN_VERSION));
   QApplication::setDesktopFileName(QStringLiteral(KORVALEN_APP_ID));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/" KORVALEN_APP_ID ".png")));
+  LoadQtTranslations();
   return run(command_line);
 }
 

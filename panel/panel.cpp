@@ -1,6 +1,8 @@
 #include "panel/panel.h"
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "panel/number_text.h"
 
@@ -8,7 +10,21 @@ namespace korvalen {
 namespace {
 
 constexpr std::int16_t kHighestId = 127;
+// A round trip takes at least 8 ms on the line, so a reply that has not come in a second is not
+// coming.
+constexpr std::chrono::milliseconds kReplyWait{1000};
 constexpr char kLineSettings[] = "19200,N,8,2";
+
+// "10:02:03.120"
+std::string ClockText(std::chrono::milliseconds since_midnight) {
+  // The number's last `digits` digits, zero-padded.
+  const auto padded = [](long long number, int digits) {
+    return std::to_string(number + (digits == 2 ? 100 : 1000)).substr(1);
+  };
+  const long long ms = since_midnight.count();
+  return padded(ms / 3'600'000, 2) + ':' + padded(ms / 60'000 % 60, 2) + ':' +
+         padded(ms / 1000 % 60, 2) + '.' + padded(ms % 1000, 3);
+}
 
 std::string Reading(std::uint8_t value) {
   // The blank stands where a sign would be; readings are never negative.
@@ -26,6 +42,7 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
     if (ended_ || !shown_open_) return;
     PortLost("the serial port went away; connect again");
   });
+  view_.SetNote(Control::Command1, "not connected");
 }
 
 Panel::~Panel() {
@@ -101,6 +118,10 @@ void Panel::Command3_Click() {
   FeedbackMode_ = 1;
   if (!comm_.PortOpen()) return;
   SendFrame(FeedbackFrame());
+  // Timed after the frame has gone, which is what the operator waits on.
+  if (!comm_.PortOpen()) return;
+  request_awaited_ = view_.TimeOfDay();
+  view_.SetTimer1(kReplyWait);
 }
 
 void Panel::Command4_Click() {
@@ -157,6 +178,18 @@ void Panel::comm_OnComm() {
   if (!shown) return;
   view_.SetText(Control::Text3, Reading(reply->Current()));
   view_.SetText(Control::Text4, Reading(reply->Voltage()));
+  view_.SetTimer1({});
+  reading_came_ = view_.TimeOfDay();
+  reading_connection_closed_.reset();
+  request_awaited_.reset();
+  request_unanswered_.reset();
+  ShowReadingNotes();
+}
+
+void Panel::Timer1_Timer() {
+  if (ended_ || !request_awaited_) return;
+  request_unanswered_ = std::exchange(request_awaited_, {});
+  ShowReadingNotes();
 }
 
 void Panel::SliderProcedure(Control slider, Control mirror,
@@ -253,8 +286,40 @@ void Panel::PortReturned() {
 }
 
 void Panel::ShowLinkState() {
-  shown_open_ = comm_.PortOpen();
+  const bool was_open = std::exchange(shown_open_, comm_.PortOpen());
   view_.SetCaption(Control::Command1, shown_open_ ? "NotConnect" : "Connect");
+  if (shown_open_ == was_open) return;
+  if (shown_open_) {
+    view_.SetNote(Control::Command1, "connected since " + ClockText(view_.TimeOfDay()) +
+                                         " to port " + comm_.PortName());
+    return;
+  }
+  view_.SetNote(Control::Command1, "not connected");
+  // A reply cannot come over a closed port: a request still waited on is simply dropped.
+  view_.SetTimer1({});
+  request_awaited_.reset();
+  if (reading_came_) reading_connection_closed_ = view_.TimeOfDay();
+  ShowReadingNotes();
+}
+
+void Panel::ShowReadingNotes() {
+  std::string note;
+  if (request_unanswered_) {
+    note = "no reply to the feedback request of " + ClockText(*request_unanswered_) + "; ";
+  }
+  if (reading_connection_closed_) {
+    note += "from the last connection, closed at " + ClockText(*reading_connection_closed_) + "; ";
+  }
+  const bool marked = !note.empty();
+  note +=
+      reading_came_ ? "this value came at " + ClockText(*reading_came_) : "no value has come yet";
+  for (const Control field : {Control::Text3, Control::Text4}) {
+    if (marked) {
+      view_.SetInvalid(field, note);
+    } else {
+      view_.SetNote(field, note);
+    }
+  }
 }
 
 void Panel::ClosePortQuietly() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,8 @@ class Panel {
   void HScroll3_Change();
   void HScroll3_Scroll();
   void comm_OnComm();
+  // A feedback request's wait for its reply is over.
+  void Timer1_Timer();
 
   // Either may be null (the default): nothing is recorded, a lost port stays closed. Each must
   // outlive the panel or be replaced by null first.
@@ -58,6 +61,8 @@ class Panel {
   void ClosePortQuietly();
   // Command1's caption from the link's state: "NotConnect" while open, "Connect" while closed.
   void ShowLinkState();
+  // What the reading fields' notes say of the values they show, and whether those are marked.
+  void ShowReadingNotes();
 
   PanelView& view_;
   SerialLink& comm_;
@@ -68,6 +73,13 @@ class Panel {
   bool shown_open_ = false;
   // A device that comes back while the box about its loss is open may go again; one box says it.
   bool lost_box_open_ = false;
+  // Times of day: when the readings shown came, when the connection they came over closed, and
+  // of the feedback requests waited on and left unanswered; each empty while it does not apply.
+  using Time = std::optional<std::chrono::milliseconds>;
+  Time reading_came_;
+  Time reading_connection_closed_;
+  Time request_awaited_;
+  Time request_unanswered_;
   PanelObserver* observer_ = nullptr;
   PortReturn* port_return_ = nullptr;
 };

@@ -340,6 +340,12 @@ std::vector<std::uint8_t> HostSerialLink::Input() {
   return port_->Read();
 }
 
+std::string HostSerialLink::PortName() const {
+  if (!port_->IsOpen()) return {};
+  const auto& [number, entry] = port_->last_opened_;
+  return PortTable({{number, entry}}).Describe();
+}
+
 void HostSerialLink::SetOnComm(std::function<void()> handler) {
   port_->on_comm_ = std::move(handler);
 }

@@ -30,6 +30,7 @@ class HostSerialLink final : public SerialLink {
   void SetOutput(std::span<const std::uint8_t> bytes) override;
   [[nodiscard]] std::int16_t CommEvent() const override;
   [[nodiscard]] std::vector<std::uint8_t> Input() override;
+  [[nodiscard]] std::string PortName() const override;
   void SetOnComm(std::function<void()> handler) override;
   void SetOnPortLost(std::function<void()> handler) override;
 

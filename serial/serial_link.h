@@ -42,6 +42,9 @@ class SerialLink {
   virtual void SetOutput(std::span<const std::uint8_t> bytes) = 0;
   [[nodiscard]] virtual std::int16_t CommEvent() const = 0;
   [[nodiscard]] virtual std::vector<std::uint8_t> Input() = 0;  // every waiting byte, removed
+  // The open port as the operator knows it, "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)"; empty
+  // while closed.
+  [[nodiscard]] virtual std::string PortName() const = 0;
   // Raised on the thread that owns the link, from its event loop, never from inside another call.
   virtual void SetOnComm(std::function<void()> handler) = 0;
   // The open port went away (adapter unplugged, write failed); the link has closed itself. Comes

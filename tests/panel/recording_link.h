@@ -38,6 +38,7 @@ class RecordingLink : public SerialLink {
     Record("Input");
     return std::exchange(waiting, {});
   }
+  [[nodiscard]] std::string PortName() const override { return open ? "1: /dev/ttyUSB0" : ""; }
   void SetOnComm(std::function<void()> handler) override { on_comm = std::move(handler); }
   void SetOnPortLost(std::function<void()> handler) override { on_lost = std::move(handler); }
 

@@ -60,6 +60,7 @@ struct Bench final : SerialLink {
     bytes_read += reads.back().size();
     return reads.back();
   }
+  std::string PortName() const override { return comm.PortName(); }
   void SetOnComm(std::function<void()> on) override { comm.SetOnComm(std::move(on)); }
   void SetOnPortLost(std::function<void()> on) override { comm.SetOnPortLost(std::move(on)); }
 
