@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "app/settings_file.h"
+
 namespace korvalen {
 namespace {
 
@@ -17,11 +22,10 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
   const Case cases[] = {
       {false, {}, -1, ""},
       {false,
-       {"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "255=/dev/by-id/a=b", "--port",
-        "1=/dev/pts/5"},
+       {"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "255=/dev/by-id/a=b"},
        -1,
        "",
-       {{1, "/dev/pts/5"}, {4, "/dev/ttyS9"}, {255, "/dev/by-id/a=b"}}},
+       {{1, "/dev/pts/3"}, {4, "/dev/ttyS9"}, {255, "/dev/by-id/a=b"}}},
       {false, {"--help"}, 0, "Usage: korvalen [options]", {}, "any number 0 to 255; 0 names no"},
       {false, {"--version"}, 0, "korvalen " KORVALEN_TEST_VERSION "\n"},
       {false, {"--port", "/dev/ttyUSB0"}, 2, "korvalen: --port /dev/ttyUSB0: expected N=PATH"},
@@ -33,12 +37,19 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
       {false, {"--port", "3="}, 2, "korvalen: --port 3=: the device path is empty"},
       {false, {"--port"}, 2, "korvalen: Missing value after '--port'. (see --help)"},
       {false, {"stray"}, 2, "korvalen: unexpected argument 'stray' (see --help)"},
+      // A second value for the same thing is refused, not settled silently.
+      {false,
+       {"--port", "1=/dev/a", "--port", "2=/dev/b", "--port", "1=/dev/c"},
+       2,
+       "korvalen: --port 1=/dev/c: port 1 is already /dev/a"},
+      {false, {"--log", "a", "--log=b"}, 2, "korvalen: --log given twice (a, b)"},
       {true, {}, -1, ""},
       {true, {"--help"}, 0, "Usage: korvalen-demo [options]"},
       {true, {"--version"}, 0, "korvalen-demo " KORVALEN_TEST_VERSION "\n"},
       // Its one port is the simulated device; a mapping would let it reach a real one.
       {true, {"--port", "2=/dev/ttyS0"}, 2, "korvalen-demo: Unknown option 'port'. (see --help)"},
-      {true, {"/dev/ttyS0"}, 2, "korvalen-demo: unexpected argument '/dev/ttyS0' (see --help)"}};
+      {true, {"/dev/ttyS0"}, 2, "korvalen-demo: unexpected argument '/dev/ttyS0' (see --help)"},
+      {true, {"--log", "-", "--log", "-"}, 2, "korvalen-demo: --log given twice"}};
   for (const Case& c : cases) {
     const CommandLine line =
         c.demo ? ParseCommandLine(kDemoProgram, QStringList{"korvalen-demo"} + c.arguments)
@@ -58,6 +69,97 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
   EXPECT_FALSE(ParseCommandLine(kPanelProgram, {"korvalen"}).reconnect);
   EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--log", "t.log"}).log, "t.log");
   EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--reconnect"}).exit_code, 2);
+}
+
+TEST(SettingsFile, TakesWhatTheOptionsSayAndNamesEachEntryItIgnores) {
+  struct Case {
+    const char* text;
+    PortMap ports;
+    std::string log;
+    bool reconnect;
+    std::vector<std::string> problems;  // each starts "f line N: "
+  };
+  const Case cases[] = {
+      {"log=/home/op/traffic.log\nreconnect=true\n\n[ports]\n1=/dev/serial/by-id/usb-FTDI-if00\n",
+       {{1, "/dev/serial/by-id/usb-FTDI-if00"}},
+       "/home/op/traffic.log",
+       true,
+       {}},
+      // Blanks around, comments, CRLF, a case-blind section and truth; a path kept as written.
+      {"# the bench PC\r\n ; old\r\n  log = C:\\logs\\k.log \r\nreconnect=Yes\r\n[Ports]\r\n 7 = a "
+       "b\r\n",
+       {{7, "a b"}},
+       "C:\\logs\\k.log",
+       true,
+       {}},
+      {"reconnect=off\n", {}, "", false, {}},
+      {"lgo=x\nlog=\nreconnect=maybe\nreconnect\n[ports]\n0=/dev/a\n256=/dev/a\n1x=/dev/a\n"
+       "2=\n3=/dev/c\n3=/dev/d\n[serial]\nbaud=9600\n[ports]\n4=/dev/e\n",
+       {{3, "/dev/c"}, {4, "/dev/e"}},
+       "",
+       false,
+       {"f line 1: lgo=x: unknown key", "f line 2: log=: log needs a file name",
+        "f line 3: reconnect=maybe: reconnect is true or false",
+        "f line 4: reconnect: expected KEY=VALUE", "f line 6: 0=/dev/a: the port number must be",
+        "f line 7: 256=/dev/a: the port number", "f line 8: 1x=/dev/a: the port number",
+        "f line 9: 2=: the device path is empty", "f line 11: 3=/dev/d: port 3 is named above",
+        "f line 12: [serial]: unknown section"}},
+      {"log=a\nlog=b\nreconnect=1\nreconnect=0\n",
+       {},
+       "a",
+       true,
+       {"f line 2: log=b: log is given above already",
+        "f line 4: reconnect=0: reconnect is given above already"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const Settings settings = ParseSettings(c.text, "f");
+    EXPECT_EQ(settings.ports, c.ports);
+    EXPECT_EQ(settings.log, c.log);
+    EXPECT_EQ(settings.reconnect, c.reconnect);
+    ASSERT_EQ(settings.problems.size(), c.problems.size());
+    for (std::size_t i = 0; i < c.problems.size(); ++i) {
+      EXPECT_EQ(settings.problems[i].rfind(c.problems[i], 0), 0U) << settings.problems[i];
+      EXPECT_TRUE(settings.problems[i].ends_with("; ignored")) << settings.problems[i];
+    }
+  }
+}
+
+TEST(SettingsFile, IsThisUsersUnderXdgConfigHomeAndTheCommandLineWinsPortByPort) {
+  const QTemporaryDir home;
+  const QByteArray old_xdg = qgetenv("XDG_CONFIG_HOME");
+  const QByteArray old_home = qgetenv("HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qputenv("XDG_CONFIG_HOME", "");
+  EXPECT_EQ(SettingsPath(), home.filePath(".config/korvalen/korvalen.conf"));
+  qputenv("XDG_CONFIG_HOME", home.filePath("xdg").toUtf8());
+  const QString path = home.filePath("xdg/korvalen/korvalen.conf");
+  EXPECT_EQ(SettingsPath(), path);
+  EXPECT_NE(ParseCommandLine(kPanelProgram, {"korvalen", "--help"}).output.find(path.toStdString()),
+            std::string::npos);
+
+  CommandLine nothing = ParseCommandLine(kPanelProgram, {"korvalen"});
+  ApplySettings(ReadSettings(path), nothing);
+  EXPECT_TRUE(nothing.problems.empty()) << "no file, nothing to say";
+  ASSERT_TRUE(QDir().mkpath(path));
+  EXPECT_NE(ReadSettings(path).problems.at(0).find(": cannot read it (a folder)"),
+            std::string::npos);
+  ASSERT_TRUE(QDir().rmdir(path));
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("log=file.log\nreconnect=true\n[ports]\n1=/dev/file1\n2=/dev/file2\nx=y\n");
+  file.close();
+  CommandLine line =
+      ParseCommandLine(kPanelProgram, {"korvalen", "--port", "1=/dev/line1", "--log", "line.log"});
+  ApplySettings(ReadSettings(path), line);
+  EXPECT_EQ(line.ports, (PortMap{{1, "/dev/line1"}, {2, "/dev/file2"}}));
+  EXPECT_EQ(std::tuple(line.log, line.reconnect, line.problems.size()),
+            std::tuple(std::string("line.log"), true, std::size_t{1}));
+  CommandLine bare = ParseCommandLine(kPanelProgram, {"korvalen"});
+  ApplySettings(ReadSettings(path), bare);
+  EXPECT_EQ(bare.log, "file.log");
+  qputenv("XDG_CONFIG_HOME", old_xdg);
+  qputenv("HOME", old_home);
 }
 
 }  // namespace
