@@ -17,7 +17,7 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   const QCommandLineOption port(
       QStringLiteral("port"),
       QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
-                     "host's port N. Repeatable."),
+                     "host's port N. Repeatable, each number once."),
       QStringLiteral("N=PATH"));
   const QCommandLineOption log(
       QStringLiteral("log"),

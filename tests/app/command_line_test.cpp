@@ -48,8 +48,7 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
       {true, {"--version"}, 0, "korvalen-demo " KORVALEN_TEST_VERSION "\n"},
       // Its one port is the simulated device; a mapping would let it reach a real one.
       {true, {"--port", "2=/dev/ttyS0"}, 2, "korvalen-demo: Unknown option 'port'. (see --help)"},
-      {true, {"/dev/ttyS0"}, 2, "korvalen-demo: unexpected argument '/dev/ttyS0' (see --help)"},
-      {true, {"--log", "-", "--log", "-"}, 2, "korvalen-demo: --log given twice"}};
+      {true, {"/dev/ttyS0"}, 2, "korvalen-demo: unexpected argument '/dev/ttyS0' (see --help)"}};
   for (const Case& c : cases) {
     const CommandLine line =
         c.demo ? ParseCommandLine(kDemoProgram, QStringList{"korvalen-demo"} + c.arguments)
@@ -72,74 +71,48 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
 }
 
 TEST(SettingsFile, TakesWhatTheOptionsSayAndNamesEachEntryItIgnores) {
-  struct Case {
-    const char* text;
-    PortMap ports;
-    std::string log;
-    bool reconnect;
-    std::vector<std::string> problems;  // each starts "f line N: "
-  };
-  const Case cases[] = {
-      {"log=/home/op/traffic.log\nreconnect=true\n\n[ports]\n1=/dev/serial/by-id/usb-FTDI-if00\n",
-       {{1, "/dev/serial/by-id/usb-FTDI-if00"}},
-       "/home/op/traffic.log",
-       true,
-       {}},
-      // Blanks around, comments, CRLF, a case-blind section and truth; a path kept as written.
-      {"# the bench PC\r\n ; old\r\n  log = C:\\logs\\k.log \r\nreconnect=Yes\r\n[Ports]\r\n 7 = a "
-       "b\r\n",
-       {{7, "a b"}},
-       "C:\\logs\\k.log",
-       true,
-       {}},
-      {"reconnect=off\n", {}, "", false, {}},
-      {"lgo=x\nlog=\nreconnect=maybe\nreconnect\n[ports]\n0=/dev/a\n256=/dev/a\n1x=/dev/a\n"
-       "2=\n3=/dev/c\n3=/dev/d\n[serial]\nbaud=9600\n[ports]\n4=/dev/e\n",
-       {{3, "/dev/c"}, {4, "/dev/e"}},
-       "",
-       false,
-       {"f line 1: lgo=x: unknown key", "f line 2: log=: log needs a file name",
-        "f line 3: reconnect=maybe: reconnect is true or false",
-        "f line 4: reconnect: expected KEY=VALUE", "f line 6: 0=/dev/a: the port number must be",
-        "f line 7: 256=/dev/a: the port number", "f line 8: 1x=/dev/a: the port number",
-        "f line 9: 2=: the device path is empty", "f line 11: 3=/dev/d: port 3 is named above",
-        "f line 12: [serial]: unknown section"}},
-      {"log=a\nlog=b\nreconnect=1\nreconnect=0\n",
-       {},
-       "a",
-       true,
-       {"f line 2: log=b: log is given above already",
-        "f line 4: reconnect=0: reconnect is given above already"}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const Settings settings = ParseSettings(c.text, "f");
-    EXPECT_EQ(settings.ports, c.ports);
-    EXPECT_EQ(settings.log, c.log);
-    EXPECT_EQ(settings.reconnect, c.reconnect);
-    ASSERT_EQ(settings.problems.size(), c.problems.size());
-    for (std::size_t i = 0; i < c.problems.size(); ++i) {
-      EXPECT_EQ(settings.problems[i].rfind(c.problems[i], 0), 0U) << settings.problems[i];
-      EXPECT_TRUE(settings.problems[i].ends_with("; ignored")) << settings.problems[i];
-    }
+  // Blanks around, comments, CRLF, a case-blind section and truth; a path kept as written.
+  const Settings good = ParseSettings(
+      "# bench\r\n ; old\r\n log = C:\\logs\\k.log \r\nreconnect=Yes\r\n\r\n[Ports]\r\n1=/dev/x\n "
+      "7 = a b",
+      "f");
+  EXPECT_EQ(std::tie(good.ports, good.log, good.reconnect, good.problems),
+            std::tuple(PortMap{{1, "/dev/x"}, {7, "a b"}}, "C:\\logs\\k.log", true,
+                       std::vector<std::string>{}));
+
+  const Settings bad = ParseSettings(
+      "lgo=x\nlog=\nlog=a\nlog=b\nreconnect=maybe\nreconnect\nreconnect=off\nreconnect=1\n"
+      "[ports]\n0=/dev/a\n256=/dev/a\n1x=/dev/a\n2=\n3=/dev/c\n3=/dev/d\n[serial]\nbaud=9600\n"
+      "[ports]\n4=/dev/e\n",
+      "f");
+  EXPECT_EQ(std::tie(bad.ports, bad.log, bad.reconnect),
+            std::tuple(PortMap{{3, "/dev/c"}, {4, "/dev/e"}}, "a", false));
+  const std::vector<std::string> problems = {
+      "f line 1: lgo=x: unknown key",
+      "f line 2: log=: log needs a file name",
+      "f line 4: log=b: log is given above already",
+      "f line 5: reconnect=maybe: reconnect is true or false",
+      "f line 6: reconnect: expected KEY=VALUE",
+      "f line 8: reconnect=1: reconnect is given above already",
+      "f line 10: 0=/dev/a: the port number must be",
+      "f line 11: 256=/dev/a: the port number",
+      "f line 12: 1x=/dev/a: the port number",
+      "f line 13: 2=: the device path is empty",
+      "f line 15: 3=/dev/d: port 3 is named above",
+      "f line 16: [serial]: unknown section"};
+  ASSERT_EQ(bad.problems.size(), problems.size());
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    EXPECT_EQ(bad.problems[i].rfind(problems[i], 0), 0U) << bad.problems[i];
   }
 }
 
 TEST(SettingsFile, IsThisUsersUnderXdgConfigHomeAndTheCommandLineWinsPortByPort) {
   const QTemporaryDir home;
   const QByteArray old_xdg = qgetenv("XDG_CONFIG_HOME");
-  const QByteArray old_home = qgetenv("HOME");
-  qputenv("HOME", home.path().toUtf8());
-  qputenv("XDG_CONFIG_HOME", "");
-  EXPECT_EQ(SettingsPath(), home.filePath(".config/korvalen/korvalen.conf"));
   qputenv("XDG_CONFIG_HOME", home.filePath("xdg").toUtf8());
   const QString path = home.filePath("xdg/korvalen/korvalen.conf");
   EXPECT_EQ(SettingsPath(), path);
-  EXPECT_NE(ParseCommandLine(kPanelProgram, {"korvalen", "--help"}).output.find(path.toStdString()),
-            std::string::npos);
-
-  CommandLine nothing = ParseCommandLine(kPanelProgram, {"korvalen"});
-  ApplySettings(ReadSettings(path), nothing);
-  EXPECT_TRUE(nothing.problems.empty()) << "no file, nothing to say";
+  EXPECT_TRUE(ReadSettings(path).problems.empty()) << "no file, nothing to say";
   ASSERT_TRUE(QDir().mkpath(path));
   EXPECT_NE(ReadSettings(path).problems.at(0).find(": cannot read it (a folder)"),
             std::string::npos);
@@ -155,11 +128,10 @@ TEST(SettingsFile, IsThisUsersUnderXdgConfigHomeAndTheCommandLineWinsPortByPort)
   EXPECT_EQ(line.ports, (PortMap{{1, "/dev/line1"}, {2, "/dev/file2"}}));
   EXPECT_EQ(std::tuple(line.log, line.reconnect, line.problems.size()),
             std::tuple(std::string("line.log"), true, std::size_t{1}));
-  CommandLine bare = ParseCommandLine(kPanelProgram, {"korvalen"});
+  CommandLine bare;
   ApplySettings(ReadSettings(path), bare);
   EXPECT_EQ(bare.log, "file.log");
   qputenv("XDG_CONFIG_HOME", old_xdg);
-  qputenv("HOME", old_home);
 }
 
 }  // namespace
