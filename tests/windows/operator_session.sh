@@ -100,16 +100,10 @@ pts=$(readlink -f "$com/com1")
 socat_pid=$(cat "$com/socat.pid")
 timeout 20 bash -c "until find /proc/[0-9]*/fd -lname '$pts' 2>/dev/null | grep -vq '^/proc/$socat_pid/'; do
   sleep 0.2; done" || fail "the program did not reopen COM1 within 20 s of its return"
-# The box answered (Return over it, then its OK if it is still there), and the next click reaches
-# the new far end.
+# The box answered with Return over it (Wine may leave its window mapped a while after it closes),
+# then the next click reaches the new far end: a click the box still held off would send nothing.
 xdotool mousemove --window "$box" 20 20 key Return
-sleep 0.5
-if xdotool search --onlyvisible --name '^Korvalen$' | grep -qx "$box"; then
-  eval "$(xdotool getwindowgeometry --shell "$box")"
-  xdotool mousemove --window "$box" $((WIDTH - border - 50)) $((HEIGHT - border - 22)) click 1
-fi
-timeout 10 bash -c "while xdotool search --onlyvisible --name '^Korvalen\$' | grep -qx '$box'; do
-  sleep 0.2; done" || fail "the box about the lost COM1 did not close"
+sleep 1
 click 244 98   # HScroll2's right arrow: 1510 to 1520
 wait_for_bytes 21
 click 180 190  # Exit
