@@ -45,7 +45,10 @@ grep -q "DisplayVersion *REG_SZ *$version" <<<"$listed" || fail "the program lis
 com="$out/com1"
 "$here/com_port.sh" start "$com"
 # This user's settings file, where the program looks for it: %APPDATA%\korvalen\korvalen.conf.
-appdata=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
+# This wine starts the Wine server the program uses too, and the server keeps its error output.
+# COM1 becomes the server's terminal, so when the pair goes the server is sent the hang-up and
+# prints its whole state there: noise, not the session's.
+appdata=$(winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")
 settings="$appdata/korvalen/korvalen.conf"
 mkdir -p "$(dirname "$settings")"
 printf 'reconnect=true\r\n' >"$settings"
