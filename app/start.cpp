@@ -7,6 +7,8 @@
 #include <QTranslator>
 #include <cstdio>
 
+#include "app/settings_file.h"
+
 namespace korvalen {
 
 void LoadQtTranslations() {
@@ -21,11 +23,13 @@ int Start(int argc, char* argv[], const Program& program,
           const std::function<int(const CommandLine&)>& run) {
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
-  const CommandLine command_line = ParseCommandLine(program, arguments);
+  CommandLine command_line = ParseCommandLine(program, arguments);
   if (command_line.action == CommandLine::Action::kExit) {
     std::fputs(command_line.output.c_str(), command_line.exit_code == 0 ? stdout : stderr);
     return command_line.exit_code;
   }
+  // The demo's port is its own simulated device, and its traffic no engineer's log.
+  if (program.takes_ports) ApplySettings(ReadSettings(SettingsPath()), command_line);
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromUtf8(program.name));

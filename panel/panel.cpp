@@ -40,7 +40,8 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
   comm_.SetOnPortLost([this] {
     // A loss that a failing call has already reported comes here too; the operator hears it once.
     if (ended_ || !shown_open_) return;
-    PortLost("the serial port went away; connect again");
+    PortLost(port_return_ != nullptr ? "the serial port went away"
+                                     : "the serial port went away; connect again");
   });
   view_.SetNote(Control::Command1, "not connected");
 }
@@ -268,7 +269,9 @@ void Panel::PortLost(const std::string& reason) {
   if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", reason);
+  view_.MsgBox("Connect error!", port_return_ != nullptr
+                                     ? reason + "; the panel reopens the port when it is back"
+                                     : reason);
   lost_box_open_ = false;
 }
 

@@ -1,11 +1,14 @@
 #include "serial/host_serial_link.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QObject>
 #include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <array>
 #include <chrono>
+#include <map>
 #include <optional>
 
 #include "serial/line_events.h"
@@ -30,6 +33,19 @@ constexpr std::array kQtParity = {QSerialPort::NoParity, QSerialPort::EvenParity
 PortEntry Entry(const QSerialPortInfo& info, const QString& path) {
   return {path.toStdString(), info.description().toStdString(), info.serialNumber().toStdString()};
 }
+
+#ifndef Q_OS_WIN
+// The /dev/serial/by-id name of each device that has one, by the device's own path.
+std::map<QString, QString> ByIdNames() {
+  std::map<QString, QString> names;
+  const QDir folder(QStringLiteral("/dev/serial/by-id"));
+  for (const QFileInfo& link :
+       folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    names.emplace(link.canonicalFilePath(), link.absoluteFilePath());
+  }
+  return names;
+}
+#endif
 
 std::string NotThere(const std::string& path, const PortTable& table) {
   return "no such port: " + path + " is not there\n" + table.Describe();
@@ -56,9 +72,12 @@ PortSource HostPorts() {
     }
     return table;
 #else
+    const std::map<QString, QString> by_id = ByIdNames();
     std::vector<PortEntry> reported;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-      reported.push_back(Entry(info, info.systemLocation()));
+      PortEntry& entry = reported.emplace_back(Entry(info, info.systemLocation()));
+      const auto name = by_id.find(QFileInfo(info.systemLocation()).canonicalFilePath());
+      if (name != by_id.end()) entry.by_id = name->second.toStdString();
     }
     return PortTable::Numbered(std::move(reported));
 #endif

@@ -2,7 +2,10 @@
 // real click in a real window (Xvfb, xdotool) reaching a device named with --port.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "sim/pseudo_terminal.h"
@@ -29,9 +32,10 @@ std::tuple<int, std::string, std::string> RunProgram(const QString& program,
 TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
   QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(name);
-  EXPECT_EQ(
-      std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless)).rfind("Usage: korvalen", 0),
-      0U);
+  headless.insert("XDG_CONFIG_HOME", "/xdg");
+  const std::string help = std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless));
+  EXPECT_EQ(help.rfind("Usage: korvalen", 0), 0U);
+  EXPECT_NE(help.find("\n  /xdg/korvalen/korvalen.conf\n"), std::string::npos) << help;
   EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--version"}, headless),
             std::tuple(0, std::string("korvalen " KORVALEN_TEST_VERSION), std::string()));
   EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--port", "0=/dev/x"}, headless),
@@ -67,6 +71,14 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   if (environment.contains("ASAN_OPTIONS")) {
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":intercept_strndup=0");
   }
+  // The settings file's log is used, and its port 1 gives way to the command line's.
+  const QTemporaryDir home;
+  QDir().mkpath(home.filePath("korvalen"));
+  QFile settings(home.filePath("korvalen/korvalen.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+  settings.write("log=" + home.filePath("traffic.log").toUtf8() + "\n[ports]\n1=/dev/no-port\n");
+  settings.close();
+  environment.insert("XDG_CONFIG_HOME", home.path());
   QProcess panel;
   panel.setProcessEnvironment(environment);
   panel.start(KORVALEN_BINARY, {"--port", QString::fromStdString("1=" + device.SlavePath())});
@@ -98,6 +110,9 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   ASSERT_TRUE(panel.waitForFinished(5'000));
   EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
   EXPECT_TRUE(device.ReadAvailable().empty());
+  QFile log(home.filePath("traffic.log"));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(log.readAll().contains(" out 80 EF 00 00 91 00 00  shutdown\n"));
 }
 
 }  // namespace
