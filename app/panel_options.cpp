@@ -12,7 +12,7 @@ PanelOptions::PanelOptions(const CommandLine& command_line, frm_Korvalen& window
     : panel_(window.State()) {
   if (!command_line.log.empty()) {
     log_ = std::make_unique<TrafficLog>(
-        QString::fromStdString(command_line.log), [&comm] { return comm.LastOpened().second.path; },
+        QString::fromStdString(command_line.log), [&comm] { return comm.LastOpened().second; },
         [](const std::string& problem) {
           std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                        problem.c_str());
