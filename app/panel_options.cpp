@@ -23,7 +23,7 @@ PanelOptions::PanelOptions(const CommandLine& command_line, frm_Korvalen& window
   }
   if (!command_line.log.empty()) {
     log_ = std::make_unique<TrafficLog>(
-        QString::fromStdString(command_line.log), [&comm] { return comm.LastOpened().second.path; },
+        QString::fromStdString(command_line.log), [&comm] { return comm.LastOpened().second; },
         [this](const std::string& problem) {
           std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                        problem.c_str());

@@ -111,7 +111,6 @@ void Mark(QWidget* field, bool marked) {
 
 frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWidget* parent)
     : QWidget(parent),
-      comm_(comm),
       describe_ports_(std::move(describe_ports)),
       Command1_(MakeButton(this, "Command1", "Connect", Twips(420, 2640, 1335, 435))),
       Command2_(MakeButton(this, "Command2", "Exit", Twips(2040, 2640, 1335, 435))),
@@ -279,7 +278,7 @@ void frm_Korvalen::SetTimer1(std::chrono::milliseconds interval) {
 
 void frm_Korvalen::End() {
   close();
-  QCoreApplication::exit(0);
+  QCoreApplication::exit(panel_.ExitCode());
 }
 
 void frm_Korvalen::changeEvent(QEvent* event) {
@@ -293,12 +292,7 @@ void frm_Korvalen::changeEvent(QEvent* event) {
 }
 
 void frm_Korvalen::closeEvent(QCloseEvent* event) {
-  // Closing the window is not Exit: the device hears nothing, but the port is let go.
-  try {
-    if (comm_.PortOpen()) comm_.SetPortOpen(false);
-  } catch (const SerialError&) {
-    // The window goes either way; there is nobody left to tell.
-  }
+  panel_.WindowClosed();
   event->accept();
 }
 

@@ -17,8 +17,7 @@ class QTimer;
 namespace korvalen {
 
 // The operator's window: the controls at their design positions, each toolkit event handed to the
-// panel's procedure of the same name. It holds no logic of its own beyond releasing the port when
-// the operator closes it.
+// panel's procedure of the same name. It holds no logic of its own.
 class frm_Korvalen : public QWidget, public PanelView {
   Q_OBJECT
 
@@ -58,7 +57,6 @@ class frm_Korvalen : public QWidget, public PanelView {
   template <typename Widget>
   [[nodiscard]] Widget* Find(Control control) const;
 
-  SerialLink& comm_;
   PortDescription describe_ports_;
 
   QPushButton* const Command1_;

@@ -14,6 +14,7 @@ constexpr std::int16_t kHighestId = 127;
 // coming.
 constexpr std::chrono::milliseconds kReplyWait{1000};
 constexpr char kLineSettings[] = "19200,N,8,2";
+constexpr char kWentAway[] = "the serial port went away";
 
 // "10:02:03.120"
 std::string ClockText(std::chrono::milliseconds since_midnight) {
@@ -40,8 +41,7 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
   comm_.SetOnPortLost([this] {
     // A loss that a failing call has already reported comes here too; the operator hears it once.
     if (ended_ || !shown_open_) return;
-    PortLost(port_return_ != nullptr ? "the serial port went away"
-                                     : "the serial port went away; connect again");
+    PortLost(kWentAway);
   });
   view_.SetNote(Control::Command1, "not connected");
 }
@@ -61,6 +61,11 @@ void Panel::Command1_Click() {
   if (ended_) return;
   // The operator acts: a lost device that comes back from now on is theirs to connect.
   if (port_return_ != nullptr) port_return_->Stop();
+  if (ReportUnannouncedLoss()) {
+    // The click meant a disconnect, and the port has gone already.
+    if (port_return_ != nullptr) port_return_->Stop();
+    return;
+  }
   if (!IsNumber(view_.Text(Control::Text6))) {
     view_.MsgBox("CommPort Numeric");
     return;
@@ -82,6 +87,7 @@ void Panel::Command1_Click() {
     // A failed step may still have moved the link (a close that gave up on a held line closes all
     // the same), so the caption is read off the link, never kept.
     ShowLinkState();
+    ReportUnsent();
     if (observer_ != nullptr) observer_->ConnectError(error.what());
     view_.MsgBox("Connect error!", error.what());
   }
@@ -89,15 +95,15 @@ void Panel::Command1_Click() {
 
 void Panel::Command2_Click() {
   if (ended_) return;
-  if (comm_.PortOpen()) {
+  // A port the caption shows open but the link has closed went away unannounced: the shutdown
+  // frame cannot go, which the operator must hear as when the write itself fails.
+  if (comm_.PortOpen() || shown_open_) {
     try {
+      constexpr char kGone[] = "the serial port went away before the shutdown frame could be sent";
+      if (!comm_.PortOpen()) throw SerialError(kGone);
       comm_.SetInBufferCount(0);
-      if (!comm_.PortOpen()) {
-        throw SerialError("the serial port went away before the shutdown frame could be sent");
-      }
-      const CommandFrame frame = ShutdownFrame();
-      comm_.SetOutput(frame);
-      if (observer_ != nullptr) observer_->Sent(frame);
+      if (!comm_.PortOpen()) throw SerialError(kGone);
+      Write(ShutdownFrame());
       comm_.SetPortOpen(false);
       if (observer_ != nullptr) observer_->Disconnected();
     } catch (const SerialError& error) {
@@ -105,7 +111,10 @@ void Panel::Command2_Click() {
       // program is ending, so nothing else runs while the box is open, the link's own notice of
       // the same loss included.
       ClosePortQuietly();
+      ShowLinkState();
       ended_ = true;
+      shutdown_failed_ = true;
+      ReportUnsent();
       if (observer_ != nullptr) observer_->ConnectError(error.what());
       view_.MsgBox("Connect error!", error.what());
     }
@@ -117,7 +126,7 @@ void Panel::Command2_Click() {
 void Panel::Command3_Click() {
   if (ended_) return;
   FeedbackMode_ = 1;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(FeedbackFrame());
   // Timed after the frame has gone, which is what the operator waits on.
   if (!comm_.PortOpen()) return;
@@ -131,7 +140,7 @@ void Panel::Command4_Click() {
   const bool run = !caption_is_stop;
   view_.SetCaption(Control::Command4, caption_is_stop ? "GO" : "Stop");
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(RunStopFrame(run));
 }
 
@@ -160,7 +169,12 @@ void Panel::HScroll3_Scroll() {
 
 void Panel::comm_OnComm() {
   if (ended_) return;
-  if (comm_.CommEvent() != SerialLink::kEventReceive) return;
+  if (const std::int16_t event = comm_.CommEvent(); event != SerialLink::kEventReceive) {
+    // Nothing the operator sees changes; a record of the line wants to know.
+    if (observer_ != nullptr) observer_->LineEvent(event);
+    return;
+  }
+  if (!LinkOpen()) return;
   std::vector<std::uint8_t> bytes;
   try {
     bytes = comm_.Input();
@@ -193,6 +207,15 @@ void Panel::Timer1_Timer() {
   ShowReadingNotes();
 }
 
+void Panel::WindowClosed() {
+  if (ended_) return;
+  ended_ = true;
+  const bool open = comm_.PortOpen();
+  ClosePortQuietly();
+  ReportUnsent();
+  if (observer_ != nullptr) observer_->WindowClosed(open);
+}
+
 void Panel::SliderProcedure(Control slider, Control mirror,
                             void (Panel::*send)(std::int16_t id, std::int16_t value)) {
   if (ended_) return;
@@ -223,13 +246,13 @@ std::optional<std::int16_t> Panel::DeviceId() {
 
 void Panel::SendPosition(std::int16_t id, std::int16_t position) {
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(PositionFrame(id, position));
 }
 
 void Panel::SendSpeed(std::int16_t id, std::int16_t speed) {
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(SpeedFrame(id, speed));
 }
 
@@ -237,14 +260,29 @@ void Panel::SendFrame(const CommandFrame& frame) {
   try {
     // Bytes of an earlier reply must never join the answer to this frame.
     comm_.SetInBufferCount(0);
-    // Clearing can find the device gone: the link has then closed itself and reports the loss on
-    // its own, once; a write now would only report it a second time, with a vaguer reason.
-    if (!comm_.PortOpen()) return;
-    comm_.SetOutput(frame);
-    if (observer_ != nullptr) observer_->Sent(frame);
+    // Clearing can find the device gone with the link closed and its notice still to come.
+    if (!LinkOpen()) return;
+    Write(frame);
   } catch (const SerialError& error) {
     PortLost(error.what());
   }
+}
+
+void Panel::Write(const CommandFrame& frame) {
+  comm_.SetOutput(frame);
+  if (observer_ != nullptr) observer_->Sent(frame, comm_.OutBufferCount());
+}
+
+bool Panel::LinkOpen() {
+  if (comm_.PortOpen()) return true;
+  ReportUnannouncedLoss();
+  return false;
+}
+
+bool Panel::ReportUnannouncedLoss() {
+  if (!shown_open_ || comm_.PortOpen()) return false;
+  PortLost(kWentAway);
+  return true;
 }
 
 void Panel::OpenPort() {
@@ -265,13 +303,14 @@ void Panel::OpenPort() {
 void Panel::PortLost(const std::string& reason) {
   ClosePortQuietly();
   ShowLinkState();
+  ReportUnsent();
   if (observer_ != nullptr) observer_->Lost(reason);
   if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", port_return_ != nullptr
-                                     ? reason + "; the panel reopens the port when it is back"
-                                     : reason);
+  view_.MsgBox("Connect error!", reason + (port_return_ != nullptr
+                                              ? "; the panel reopens the port when it is back"
+                                              : "; connect again"));
   lost_box_open_ = false;
 }
 
@@ -331,6 +370,11 @@ void Panel::ClosePortQuietly() {
   } catch (const SerialError&) {
     // Already failing; the caller reports the first reason, which is the one to act on.
   }
+}
+
+void Panel::ReportUnsent() {
+  if (observer_ == nullptr || comm_.PortOpen()) return;
+  if (const std::size_t unsent = comm_.OutBufferCount(); unsent > 0) observer_->Unsent(unsent);
 }
 
 }  // namespace korvalen

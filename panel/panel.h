@@ -18,6 +18,9 @@ namespace korvalen {
 // caption is the one place the design keeps state).
 class Panel {
  public:
+  // The program's exit code when Exit could not deliver the shutdown frame.
+  static constexpr int kShutdownNotDelivered = 1;
+
   Panel(PanelView& view, SerialLink& comm);
   ~Panel();
   Panel(const Panel&) = delete;
@@ -35,6 +38,8 @@ class Panel {
   void comm_OnComm();
   // A feedback request's wait for its reply is over.
   void Timer1_Timer();
+  // The window closes, which is not Exit: the device hears nothing and the port is let go.
+  void WindowClosed();
 
   // Either may be null (the default): nothing is recorded, a lost port stays closed. Each must
   // outlive the panel or be replaced by null first.
@@ -44,6 +49,8 @@ class Panel {
   [[nodiscard]] std::uint8_t PortNumber() const { return PortNumber_; }
   [[nodiscard]] std::int16_t FeedbackMode() const { return FeedbackMode_; }
   [[nodiscard]] bool Ended() const { return ended_; }
+  // 0, or kShutdownNotDelivered after an Exit whose shutdown frame could not go.
+  [[nodiscard]] int ExitCode() const { return shutdown_failed_ ? kShutdownNotDelivered : 0; }
 
  private:
   // The position and speed sliders' procedure: mirror the value, then send it for the ID.
@@ -53,12 +60,21 @@ class Panel {
   void SendPosition(std::int16_t id, std::int16_t position);
   void SendSpeed(std::int16_t id, std::int16_t speed);
   void SendFrame(const CommandFrame& frame);
+  void Write(const CommandFrame& frame);
+  // Whether the link is open; one that closed itself while the caption still says so is a loss
+  // not reported yet, reported now.
+  [[nodiscard]] bool LinkOpen();
+  // The link closes itself on a loss and tells the panel a turn of the event loop later; a
+  // procedure that runs in between finds it closed and tells the operator first. True if it did.
+  bool ReportUnannouncedLoss();
   // Connect's steps on the link, from PortNumber to a caption that says the port is open.
   void OpenPort();
   void PortLost(const std::string& reason);
   // The lost device is back: reopened as the last connect opened it, with nothing sent.
   void PortReturned();
   void ClosePortQuietly();
+  // After a close: the frames it dropped before the system took them, to the observer.
+  void ReportUnsent();
   // Command1's caption from the link's state: "NotConnect" while open, "Connect" while closed.
   void ShowLinkState();
   // What the reading fields' notes say of the values they show, and whether those are marked.
@@ -69,6 +85,7 @@ class Panel {
   std::uint8_t PortNumber_ = 0;
   std::int16_t FeedbackMode_ = 0;
   bool ended_ = false;
+  bool shutdown_failed_ = false;
   // What Command1 last told the operator: the link is open. A loss is reported only while it holds.
   bool shown_open_ = false;
   // A device that comes back while the box about its loss is open may go again; one box says it.

@@ -78,6 +78,7 @@ TEST(PanelCommands, EachSendsItsFrameRightAfterDiscardingWaitingInput) {
     EXPECT_TRUE(r.view.messages.empty());
     EXPECT_EQ(r.view.shown[Control::Command4], caption_after);
     EXPECT_EQ(r.view.ends, exit ? 1 : 0);
+    EXPECT_EQ(r.panel.ExitCode(), 0);
     r.link.Receive(kReply);
     EXPECT_EQ(r.Readings(), call == &P::Command3_Click ? " 42| 12" : "0|0");
   }
@@ -172,14 +173,31 @@ TEST(PanelLink, ALostOrFailingPortIsClosedAndReportedOnce) {
       EXPECT_EQ(r.view.messages, Calls{failing.empty() ? kLost : "Connect error!|failed"});
     }
   }
-  // A port that goes while its input is cleared gets no write; the link's own notice reports it.
-  for (const auto call : kSenders) {
-    Rig r("1");
-    r.link.vanish_on_clear = true;
-    (r.panel.*call)();
-    EXPECT_EQ(r.link.calls, Calls{"InBufferCount 0"});
-    r.link.LosePort();
-    EXPECT_EQ(r.view.messages, Calls{kLost});
+  // The link closes itself at a loss and says so from the event loop, a turn later: a procedure
+  // that runs in between, or whose clear met the loss, finds the port closed while the caption
+  // says "NotConnect", and tells the operator at once; the notice adds nothing. Exit ends all the
+  // same, with the exit code that says the device may still be running.
+  std::vector<void (P::*)()> procedures = kSenders;
+  procedures.insert(procedures.end(), {&P::Command1_Click, &P::Command2_Click});
+  for (const bool on_clear : {false, true}) {
+    for (const auto call : procedures) {
+      const bool exit = call == &P::Command2_Click;
+      if (on_clear && call == &P::Command1_Click) continue;  // a disconnect clears nothing
+      Rig r("1");
+      r.link.vanish_on_clear = on_clear;
+      r.link.open = on_clear;
+      (r.panel.*call)();
+      EXPECT_EQ(r.link.calls, on_clear ? Calls{"InBufferCount 0"} : Calls{}) << "no write";
+      EXPECT_EQ(r.view.shown[Control::Command1], "Connect");
+      const Calls told = r.view.messages;
+      r.link.LosePort();
+      EXPECT_EQ(told, Calls{exit ? "Connect error!|the serial port went away before the shutdown "
+                                   "frame could be sent"
+                                 : kLost});
+      EXPECT_EQ(r.view.messages, told) << "told once";
+      EXPECT_EQ(r.view.ends, exit ? 1 : 0);
+      EXPECT_EQ(r.panel.ExitCode(), exit ? Panel::kShutdownNotDelivered : 0);
+    }
   }
 }
 
@@ -195,6 +213,7 @@ TEST(PanelExit, AShutdownFrameThatCannotGoIsReportedOnceAndTheProgramStillEnds) 
     EXPECT_FALSE(r.link.open);
     EXPECT_EQ(r.view.messages.size(), 1u);
     EXPECT_EQ(r.view.ends, 1);
+    EXPECT_EQ(r.panel.ExitCode(), Panel::kShutdownNotDelivered);
   }
 }
 
