@@ -1,6 +1,5 @@
 #include "panel/frm_korvalen.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
@@ -131,7 +130,6 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
           MakeSlider(this, "HScroll2", 600, 2400, 1500, 10, 50, Twips(2100, 1320, 1635, 315))),
       HScroll3_(MakeSlider(this, "HScroll3", 1, 100, 100, 1, 1, Twips(2100, 2160, 1635, 315))),
       Timer1_(new QTimer(this)),
-      focus_ring_(new FocusRing(this)),
       panel_(*this, comm) {
   setObjectName(QStringLiteral("frm_Korvalen"));
   setWindowTitle(QStringLiteral("Korvalen"));
@@ -150,6 +148,7 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
       "says GO."));
   Timer1_->setObjectName(QStringLiteral("Timer1"));
   Timer1_->setSingleShot(true);
+  new FocusRing(this);
   SetTabOrder();
   Text6_->installEventFilter(this);
   for (QPushButton* const button : {Command1_, Command2_, Command3_, Command4_}) {
@@ -176,10 +175,6 @@ void frm_Korvalen::Wire() {
   auto* const escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, [this] {
     if (Command4_->text() == QLatin1String("Stop")) Command4_->click();
-  });
-
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
-    focus_ring_->setWidget(isAncestorOf(now) ? now : nullptr);
   });
 }
 

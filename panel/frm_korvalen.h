@@ -8,7 +8,6 @@
 #include "panel/panel_view.h"
 #include "serial/serial_link.h"
 
-class QFocusFrame;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
@@ -73,7 +72,6 @@ class frm_Korvalen : public QWidget, public PanelView {
   QScrollBar* const HScroll2_;
   QScrollBar* const HScroll3_;
   QTimer* const Timer1_;
-  QFocusFrame* const focus_ring_;
 
   // Last, so the controls it reads exist before it registers with the link.
   Panel panel_;
