@@ -30,8 +30,7 @@ enum class Act {
   kIdSlider,    // HScroll1
   kPosition,    // HScroll2, Change or Scroll
   kSpeed,       // HScroll3, Change or Scroll
-  kRefuse,      // the next open or close fails; a failed close has closed all the same
-  kGoInside,    // the device goes during the next clear, write or close, which says so
+  kFault,       // the next call of an operation fails, or the device goes during it
   kGo,          // the device goes between calls: the link closes, its notice comes later
   kNotice,      // the link's notice of a loss arrives from its event loop
   kArrive,      // bytes arrive; the link raises a receive event once 7 or more wait
@@ -39,10 +38,9 @@ enum class Act {
   kReplyInBox,  // a reply arrives while the next message box is open
   kCount
 };
-const char* const kActNames[] = {"type port", "Connect", "Exit",       "Feedback",
-                                 "Stop/GO",   "type ID", "ID slider",  "position",
-                                 "speed",     "refuse",  "go inside",  "go",
-                                 "notice",    "arrive",  "line event", "reply in box"};
+const char* const kActNames[] = {
+    "type port", "Connect", "Exit", "Feedback", "Stop/GO", "type ID",    "ID slider",   "position",
+    "speed",     "fault",   "go",   "notice",   "arrive",  "line event", "reply in box"};
 struct Step {
   Act act;
   int arg;  // picks among the act's choices
@@ -57,12 +55,20 @@ const std::map<std::string, int> kIds = {{"5", 5},    {"127", 127}, {"2.5", 2},
                                          {"128", -1}, {"-1", -1},   {"abc", -1}};
 const char* const kIdTexts[] = {"5", "127", "2.5", "128", "-1", "abc"};
 const std::int16_t kSliderValues[] = {0, 9, 127, 600, 1234, 2400, 1, 50, 100};
-const char* const kFaultyOps[] = {"Open", "Close", "InBufferCount", "Output", "Close"};
+// A refused call throws and changes nothing, but a refused close has closed all the same; a
+// device that goes closes the link, and the call that met it says so or (a clear) not.
+enum class How { kRefuses, kGoes, kGoesUnsaid };
+const std::pair<const char*, How> kFaults[] = {
+    {"Open", How::kRefuses},   {"Close", How::kRefuses}, {"InBufferCount", How::kRefuses},
+    {"Output", How::kRefuses}, {"Input", How::kRefuses}, {"InBufferCount", How::kGoes},
+    {"Output", How::kGoes},    {"Close", How::kGoes},    {"InBufferCount", How::kGoesUnsaid}};
 const std::int16_t kEvents[] = {SerialLink::kEventReceive, SerialLink::kEventBreak,
                                 SerialLink::kEventFrame};
 
+// Header and check byte are right only for some: a reply is shown all the same.
 Bytes Reply(int arg) {
-  return {0x80, 0, 0, 0, 0x80, static_cast<std::uint8_t>(arg), static_cast<std::uint8_t>(arg / 4)};
+  const auto byte = [arg](int value) { return static_cast<std::uint8_t>(value); };
+  return {byte(arg % 3 == 0 ? 0 : 0x80), byte(arg / 8), 0, 0, 0x80, byte(arg), byte(arg / 4)};
 }
 
 // A whole reply, its first 3 or last 4 bytes (a reply together), a stray byte, a reply and a stray.
@@ -87,9 +93,8 @@ Bytes Frame(int b1, int b2, int b3) {
           0};
 }
 
-// The recording link failing as the host's link does: a refused open opens nothing, a refused close
-// has closed all the same, and a device that goes closes the link and is told of twice, by the call
-// that met it and by a notice that comes later from the event loop.
+// The recording link failing as a test arms it. A device that goes is told of by a notice that
+// comes later from the event loop, also when the call that met it has said so already.
 struct FaultyLink : RecordingLink {
   void SetPortOpen(bool value) override {
     Fault(value ? "Open" : "Close", [&] { RecordingLink::SetPortOpen(value); });
@@ -100,16 +105,22 @@ struct FaultyLink : RecordingLink {
   void SetOutput(std::span<const std::uint8_t> bytes) override {
     Fault("Output", [&] { RecordingLink::SetOutput(bytes); });
   }
+  [[nodiscard]] std::vector<std::uint8_t> Input() override {
+    std::vector<std::uint8_t> bytes;
+    Fault("Input", [&] { bytes = RecordingLink::Input(); });
+    return bytes;
+  }
   void Fault(const std::string& op, const std::function<void()>& call) {
     const auto fault = faults.find(op);
-    const bool goes = fault != faults.end() && fault->second;
+    if (fault == faults.end()) return call();
+    const How how = fault->second;
+    faults.erase(fault);
     failing.clear();
-    if (fault != faults.end() && !goes) failing = {op};
-    if (fault != faults.end()) faults.erase(fault);
+    if (how == How::kRefuses) failing = {op};
     call();  // throws if refused
-    if (goes) notice_pending = true;
-    if (goes) Go();
-    if (goes) throw SerialError("went away");
+    notice_pending = true;
+    Go();
+    if (how == How::kGoes) throw SerialError("went away");
   }
   void Go() {
     notice_pending = notice_pending || open;
@@ -117,7 +128,7 @@ struct FaultyLink : RecordingLink {
     waiting.clear();
   }
 
-  std::map<std::string, bool> faults;  // the next call of each fails; true: the device goes
+  std::map<std::string, How> faults;  // how the next call of each operation fails
   bool notice_pending = false;
 };
 
@@ -163,7 +174,7 @@ struct Model {
     if (!link.open) return;
     if (Fails([&] {
           link.SetInBufferCount(0);
-          link.SetOutput(frame);
+          if (link.open) link.SetOutput(frame);
         })) {
       Lost();
     }
@@ -196,6 +207,7 @@ struct Model {
     if (ended) return;
     const bool failed = link.open ? Fails([this] {
       link.SetInBufferCount(0);
+      if (!link.open) throw SerialError("");
       link.SetOutput(Frame(0xEF, 0, 0));
       link.SetPortOpen(false);
     })
@@ -238,7 +250,8 @@ struct Model {
   void HScroll3_Scroll() { HScroll3_Change(); }
   void comm_OnComm() {
     if (ended || link.CommEvent() != SerialLink::kEventReceive) return;
-    const Bytes bytes = link.Input();
+    Bytes bytes;
+    if (Fails([&] { bytes = link.Input(); })) return Lost();
     if (bytes.size() != 7 || feedback != 1) return;
     view.SetText(Control::Text3, " " + std::to_string(bytes[5]));
     view.SetText(Control::Text4, " " + std::to_string(bytes[6]));
@@ -316,11 +329,8 @@ struct World {
         view.values[Control::HScroll3] = kSliderValues[6 + arg % 3];
         change ? target.HScroll3_Change() : target.HScroll3_Scroll();
         break;
-      case Act::kRefuse:
-        link.faults[kFaultyOps[arg % 2]] = false;
-        break;
-      case Act::kGoInside:
-        link.faults[kFaultyOps[2 + arg % 3]] = true;
+      case Act::kFault:
+        link.faults[kFaults[arg % 9].first] = kFaults[arg % 9].second;
         break;
       case Act::kGo:
         link.Go();
