@@ -176,18 +176,19 @@ struct Model {
           link.SetInBufferCount(0);
           if (link.open) link.SetOutput(frame);
         })) {
-      Lost();
+      return Lost();
     }
+    if (LossFound()) Lost();  // a clear that lost the device without saying so
   }
 
   void Command1_Click() {
     if (ended) return;
+    if (LossFound()) return Lost();  // the click meant a disconnect, and the port has gone
     const auto port = kPorts.find(view.Text(Control::Text6));
     if (port == kPorts.end()) return view.MsgBox("CommPort Numeric");
     bool failed = port->second < 0;
     if (!failed) {
       port_number = port->second;
-      if (LossFound()) return Lost();
       failed = Fails([this] {
         if (link.open) return link.SetPortOpen(false);
         link.SetCommPort(static_cast<std::int16_t>(port_number));
@@ -441,7 +442,8 @@ TEST(PanelModel, RandomActionsAndLinkFaultsDoWhatTheModelDoes) {
 }
 
 // A loss whose notice has not come yet, found by the next procedure, is told by that procedure:
-// Exit says "Connect error!" before the program ends, Connect says it instead of connecting.
+// Exit says "Connect error!" before the program ends, Connect says it instead of connecting. To
+// be turned on once the panel does so.
 TEST(PanelModel, DISABLED_ALossTheNextProcedureFindsIsToldByIt) {
   RunSequences(true);
 }
