@@ -215,6 +215,7 @@ struct Model {
                                   : LossFound();
     ended = true;
     CloseQuietly();
+    if (failed && loss_is_told) ShowLinkState();
     if (failed) view.MsgBox("Connect error!");
     view.End();
   }
