@@ -10,16 +10,8 @@
 namespace korvalen::testing {
 namespace {
 
-// The texts the design names: none, letters, halves going to the even neighbour, a byte too big.
-TEST(NumberText, TheCasesTheDesignNames) {
-  EXPECT_FALSE(IsNumber(""));
-  EXPECT_FALSE(IsNumber("abc"));
-  EXPECT_TRUE(Same(ToByte("2.5"), {NumberStatus::kOk, 2}));
-  EXPECT_TRUE(Same(ToByte("3.5"), {NumberStatus::kOk, 4}));
-  EXPECT_TRUE(Same(ToByte("300"), {NumberStatus::kOutOfRange, 0}));
-}
-
-// Every blank, sign, body and exponent put together, against the reference reading.
+// Every blank, sign, body and exponent put together, against the reference reading; the design's
+// own cases (none, letters, halves to the even neighbour, a byte too big) among them.
 TEST(NumberText, AgreesWithTheReferenceOverEveryCombination) {
   const std::vector<std::pair<std::string, std::string>> blanks = {
       {"", ""}, {" ", "  "}, {"\t", ""}, {"", "\n"}, {"\xC2\xA0", ""}, {"", std::string(1, '\0')}};
