@@ -94,7 +94,7 @@ TEST_F(HostSerialLinkTest, ReceiveEventNeedsSevenBytesAfterAClearAndComesOnlyFro
   std::this_thread::sleep_for(20ms);
   link_.SetOutput(seven);
   EXPECT_TRUE(events.empty()) << "raised inside SetOutput";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !events.empty(); }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !events.empty(); }, 5000));
   EXPECT_EQ(events, std::vector<std::int16_t>{2}) << "one event, saying data came";
   EXPECT_EQ(link_.Input(), seven);
 }
@@ -107,9 +107,11 @@ TEST_F(HostSerialLinkTest, OutputLeavesAtOnceInOrderAndAllOfItBeforeACloseOrDest
     auto link = std::make_unique<HostSerialLink>(pty_.Table());
     link->SetPortOpen(true);
     link->SetOutput(std::span(sent).first(7));
-    // No event loop runs here: bytes left for a later turn of it would never come.
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(pty_.ReadAvailable(), Bytes(sent.begin(), sent.begin() + 7));
+    // No event loop runs here (a read from another thread runs none): bytes left for a later turn
+    // of it would never come.
+    Bytes first;
+    std::thread([&] { first = pty_.Read(7, 5s); }).join();
+    EXPECT_EQ(first, Bytes(sent.begin(), sent.begin() + 7));
     for (std::size_t i = 7; i < sent.size(); i += 7) link->SetOutput(std::span(sent).subspan(i, 7));
     QTest::qWait(100);
     EXPECT_TRUE(link->PortOpen());
