@@ -5,6 +5,7 @@
 
 #include <variant>
 
+#include "app/qt_options.h"
 #include "serial/host_port_return.h"
 
 namespace korvalen {
@@ -14,6 +15,7 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   parser.setApplicationDescription(QString::fromUtf8(program.description));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
+  AddQtOptions(parser);
   const QCommandLineOption port(
       QStringLiteral("port"),
       QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
@@ -52,6 +54,10 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   // The parser names the program only when an application object exists; there is none yet.
   if (parser.isSet(help)) {
     return finish(0, parser.helpText().replace(QStringLiteral("<executable_name>"), name));
+  }
+  if (parser.isSet(QStringLiteral("help-all"))) {
+    return finish(
+        0, parser.helpText().replace(QStringLiteral("<executable_name>"), name) + QtOptionsHelp());
   }
   if (parser.isSet(version)) {
     return finish(0, name + QStringLiteral(" " KORVALEN_VERSION "\n"));

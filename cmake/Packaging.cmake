@@ -16,3 +16,23 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+# What Debian asks of every package beside the program: the license in its machine-readable
+# copyright file, and the changelog, compressed as dpkg's own tools would.
+include(GNUInstallDirs)
+find_program(GZIP gzip REQUIRED)
+set(debian_dir ${PROJECT_SOURCE_DIR}/data/debian)
+file(STRINGS ${debian_dir}/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^korvalen \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "data/debian/changelog starts with '${changelog_top}', "
+    "not with the project's version ${PROJECT_VERSION}: add an entry for it")
+endif()
+set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+add_custom_command(
+  OUTPUT ${changelog_gz}
+  COMMAND ${GZIP} -9nc ${debian_dir}/changelog > ${changelog_gz}
+  DEPENDS ${debian_dir}/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(korvalen_changelog ALL DEPENDS ${changelog_gz})
+install(FILES ${debian_dir}/copyright ${changelog_gz}
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvalen)
