@@ -24,7 +24,8 @@ for text in "GNU LESSER GENERAL PUBLIC LICENSE" "GNU GENERAL PUBLIC LICENSE" "GC
   "winpthreads" "qt6-base 6.4.2+dfsg-10"; do
   grep -qF "$text" <<<"$notices" || { echo "check_notices: THIRD-PARTY-NOTICES.txt lacks '$text'"; status=1; }
 done
-if ! unzip -p "$zip" '*/LICENSE.txt' | tr -d '\r' | grep -q 'Apache License'; then
+license=$(unzip -p "$zip" '*/LICENSE.txt' | tr -d '\r')
+if ! grep -q 'Apache License' <<<"$license"; then
   echo "check_notices: LICENSE.txt is not the Apache License"
   status=1
 fi
