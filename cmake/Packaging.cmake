@@ -3,10 +3,13 @@ set(CPACK_PACKAGE_NAME korvalen)
 set(CPACK_PACKAGE_VENDOR "The Korvalen developers")
 set(CPACK_PACKAGE_CONTACT "Korvalen developers <dev@korvalen.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Operator panel for one positioning device on a serial port")
+# Lines under 80 columns, as Debian's tools show them on a terminal.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Korvalen is a small desktop operator panel for one positioning device attached to a serial\n\
-port. Three sliders set the device ID, a position and a speed; buttons request a feedback\n\
-reading, toggle stop and run, and shut the device down. 19200 baud, 8N2, 7-byte frames.")
+  "Korvalen is a small desktop operator panel for one positioning device\n\
+attached to a serial port. Three sliders set the device ID, a position and\n\
+a speed; buttons request a feedback reading, toggle stop and run, and shut\n\
+the device down. 19200 baud, 8N2, 7-byte frames. korvalen-demo tries the\n\
+panel beside a simulated device.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
