@@ -6,7 +6,7 @@
 #include <variant>
 
 #include "app/qt_options.h"
-#include "serial/host_port_return.h"
+#include "app/settings_file.h"
 
 namespace korvalen {
 
@@ -19,7 +19,7 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   const QCommandLineOption port(
       QStringLiteral("port"),
       QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
-                     "host's port N. Repeatable."),
+                     "host's port N. Repeatable, each number once."),
       QStringLiteral("N=PATH"));
   const QCommandLineOption log(
       QStringLiteral("log"),
@@ -32,11 +32,16 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   const QCommandLineOption reconnect(
       QStringLiteral("reconnect"),
       QStringLiteral("When the open port goes away (an adapter unplugged), open it again as soon "
-                     "as the same device is back, sending nothing: the operator acts first. "
-                     "Clicking Connect meanwhile stops the waiting."));
-  const bool takes_reconnect = program.takes_ports && HostTellsOfReturningPorts();
-  if (program.takes_ports) parser.addOption(port);
-  if (takes_reconnect) parser.addOption(reconnect);
+                     "as the same device is back under its port number, sending nothing: the "
+                     "operator acts first. The same device is one with the same serial number "
+                     "where the adapter has one (a different serial number never); else one with "
+                     "the same /dev/serial/by-id name; else any device at the same path, so "
+                     "without a serial number whatever device is at that path is taken. Clicking "
+                     "Connect meanwhile stops the waiting."));
+  if (program.takes_ports) {
+    parser.addOption(port);
+    parser.addOption(reconnect);
+  }
 
   CommandLine line;
   const QString name = arguments.isEmpty() ? QString::fromUtf8(program.name)
@@ -52,12 +57,12 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   };
   if (!parser.parse(arguments)) return fail(parser.errorText());
   // The parser names the program only when an application object exists; there is none yet.
-  if (parser.isSet(help)) {
-    return finish(0, parser.helpText().replace(QStringLiteral("<executable_name>"), name));
-  }
-  if (parser.isSet(QStringLiteral("help-all"))) {
-    return finish(
-        0, parser.helpText().replace(QStringLiteral("<executable_name>"), name) + QtOptionsHelp());
+  const bool help_all = parser.isSet(QStringLiteral("help-all"));
+  if (parser.isSet(help) || help_all) {
+    QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), name);
+    if (help_all) text += QtOptionsHelp();
+    if (program.takes_ports) text += SettingsHelp();
+    return finish(0, text);
   }
   if (parser.isSet(version)) {
     return finish(0, name + QStringLiteral(" " KORVALEN_VERSION "\n"));
@@ -69,8 +74,12 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   if (parser.isSet(log) && parser.value(log).isEmpty()) {
     return fail(QStringLiteral("--log needs a file name, or - for standard error"));
   }
+  // One file each: a second one given is a mistake to hear of, not one to settle silently.
+  if (const QStringList logs = parser.values(log); logs.size() > 1) {
+    return fail(QStringLiteral("--log given twice (%1, %2); give one file").arg(logs[0], logs[1]));
+  }
   line.log = parser.value(log).toStdString();
-  line.reconnect = takes_reconnect && parser.isSet(reconnect);
+  line.reconnect = program.takes_ports && parser.isSet(reconnect);
   if (!program.takes_ports) return line;
   for (const QString& value : parser.values(port)) {
     auto parsed = ParsePortMapping(value.toStdString());
@@ -79,7 +88,14 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
       return fail(QString::fromStdString(*reason));
     }
     auto& [number, path] = std::get<std::pair<int, std::string>>(parsed);
-    line.ports[number] = std::move(path);
+    if (const auto [named, added] = line.ports.try_emplace(number, path); !added) {
+      const std::string first = named->second;
+      line.ports.clear();
+      return fail(QStringLiteral("--port %1: port %2 is already %3; give each number once")
+                      .arg(value)
+                      .arg(number)
+                      .arg(QString::fromStdString(first)));
+    }
   }
   return line;
 }

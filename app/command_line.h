@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 #include "serial/port_mapping.h"
 
@@ -38,6 +39,8 @@ struct CommandLine {
   PortMap ports;
   std::string log;  // --log FILE: empty for none, "-" for standard error
   bool reconnect = false;
+  // Entries of the settings file that were ignored, a line each naming the entry and why.
+  std::vector<std::string> problems;
 };
 
 [[nodiscard]] CommandLine ParseCommandLine(const Program& program, const QStringList& arguments);

@@ -1,30 +1,30 @@
-// BuildFrame and the command builders per call, for scale beside the microseconds of the line.
-#include <benchmark/benchmark.h>
-
+#include "bench/benchmarks.h"
 #include "protocol/frame.h"
 
+namespace korvalen::bench {
 namespace {
 
-void BM_BuildFrame(benchmark::State& state) {
-  int id = 0;
-  for (auto _ : state) {
-    korvalen::CommandFrame frame = korvalen::BuildFrame(korvalen::CMD_SPEED, id, 1 + id % 100);
-    benchmark::DoNotOptimize(frame);
-    id = (id + 1) & 127;
-  }
+// Nanoseconds per call of `build` over enough calls to dwarf the clock's own cost.
+template <typename Build>
+Row PerCall(const std::string& name, Build build) {
+  constexpr int kCalls = 5'000'000;
+  volatile std::uint8_t sink = 0;  // keeps every frame from being optimised away
+  const auto start = Clock::now();
+  for (int i = 0; i < kCalls; ++i) sink = static_cast<std::uint8_t>(sink ^ build(i)[4]);
+  return {"Frame building: " + name + " per call",
+          "ns",
+          Micros(Clock::now() - start) * 1000 / kCalls,
+          {},
+          Row::Measure::kFigure,
+          {},
+          Cat(kCalls, " calls in a row, check byte folded into ", int{sink})};
 }
-BENCHMARK(BM_BuildFrame);
-
-void BM_PositionFrame(benchmark::State& state) {
-  int position = 600;
-  for (auto _ : state) {
-    korvalen::CommandFrame frame = korvalen::PositionFrame(5, position);
-    benchmark::DoNotOptimize(frame);
-    position = position == 2400 ? 600 : position + 1;
-  }
-}
-BENCHMARK(BM_PositionFrame);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+std::vector<Row> FrameRows() {
+  return {PerCall("BuildFrame", [](int i) { return BuildFrame(CMD_SPEED, i & 127, 1 + i % 100); }),
+          PerCall("PositionFrame", [](int i) { return PositionFrame(5, 600 + i % 1801); })};
+}
+
+}  // namespace korvalen::bench

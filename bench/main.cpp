@@ -4,21 +4,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <functional>
 #include <iostream>
-#include <optional>
-#include <set>
 
-#include "app/start.h"
-#include "bench/frame_rows.h"
-#include "bench/proc_stats.h"
-#include "bench/process_bench.h"
-#include "bench/report.h"
-#include "bench/stream_bench.h"
-#include "bench/wire_bench.h"
+#include "bench/benchmarks.h"
+#include "bench/process.h"
 
 namespace {
 
@@ -31,9 +22,7 @@ void Part(std::vector<Row>& rows, const std::string& name,
   try {
     for (Row& row : run()) rows.push_back(std::move(row));
   } catch (const std::exception& error) {
-    Row failed(name, "");
-    failed.error = error.what();
-    rows.push_back(failed);
+    rows.emplace_back(name, "", 0).error = error.what();
   }
 }
 
@@ -42,79 +31,50 @@ void Part(std::vector<Row>& rows, const std::string& name,
 int main(int argc, char* argv[]) {
   // The in-process panel needs no display; programs started from here get the real one.
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  // The event loop the program runs on, for the panel measured here and every program started.
-  korvalen::ChooseEventLoop();
   QApplication app(argc, argv);
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Korvalen's benchmarks"));
   parser.addHelpOption();
-  const QCommandLineOption out({QStringLiteral("o"), QStringLiteral("out")},
-                               QStringLiteral("Write the figures as JSON to <file>."),
-                               QStringLiteral("file"), QStringLiteral("results.json"));
-  const QCommandLineOption samples(QStringLiteral("samples"),
-                                   QStringLiteral("Samples per latency figure."),
-                                   QStringLiteral("n"), QStringLiteral("3000"));
-  const QCommandLineOption only(
-      QStringLiteral("only"),
-      QStringLiteral("Run only these parts: latency,roundtrip,stream,frame,startup,idle."),
-      QStringLiteral("parts"));
-  const QCommandLineOption idle_seconds(QStringLiteral("idle-seconds"),
-                                        QStringLiteral("Length of each idle window."),
-                                        QStringLiteral("s"), QStringLiteral("10"));
-  const QCommandLineOption starts(QStringLiteral("starts"),
-                                  QStringLiteral("Starts of each program for start-up."),
-                                  QStringLiteral("n"), QStringLiteral("7"));
-  const QCommandLineOption frames(
-      QStringLiteral("frames"),
-      QStringLiteral("Soak the stream part instead (with --only stream): drag the sliders by "
-                     "mouse until <n> frames went, checking every one and resident memory."),
-      QStringLiteral("n"));
-  const QCommandLineOption seconds(
-      QStringLiteral("seconds"),
-      QStringLiteral(
-          "Soak as --frames does, for <s> seconds; with --frames, whichever ends first."),
-      QStringLiteral("s"));
-  parser.addOptions({out, samples, only, idle_seconds, starts, frames, seconds});
+  const auto option = [&](const char* name, const char* what, const char* value,
+                          const char* default_value = "") {
+    const QCommandLineOption made(QString::fromLatin1(name), QString::fromLatin1(what),
+                                  QString::fromLatin1(value), QString::fromLatin1(default_value));
+    parser.addOption(made);
+    return made;
+  };
+  const auto out = option("out", "Write the figures as JSON to <file>.", "file", "results.json");
+  const auto samples = option("samples", "Samples per latency figure.", "n", "3000");
+  const auto only =
+      option("only", "Run only these parts: latency,roundtrip,stream,frame,startup,idle.", "parts");
+  const auto idle_seconds = option("idle-seconds", "Length of the idle window.", "s", "10");
+  const auto starts = option("starts", "Starts of each program for start-up.", "n", "7");
+  const auto frames =
+      option("frames", "Frames the stream part's soak sends (10000 unless --seconds).", "n");
+  const auto seconds =
+      option("seconds", "Seconds the soak lasts; with --frames, whichever ends first.", "s");
   parser.process(app);
 
-  std::set<std::string> parts;
-  for (const QString& part : parser.value(only).split(',', Qt::SkipEmptyParts)) {
-    parts.insert(part.toStdString());
-  }
-  if (parser.isSet(frames) || parser.isSet(seconds)) {
-    const auto count = [&](const QCommandLineOption& option) -> std::optional<std::uint64_t> {
-      if (!parser.isSet(option)) return std::nullopt;
-      bool whole = false;
-      const qulonglong value = parser.value(option).toULongLong(&whole);
-      if (!whole || value == 0) {
-        std::cerr << "bench: --" << option.names().front().toStdString()
-                  << " takes a whole number above 0\n";
-        std::exit(2);
-      }
-      return value;
-    };
-    if (parts != std::set<std::string>{"stream"}) {
-      std::cerr << "bench: --frames and --seconds soak the stream part; give them with --only "
-                   "stream\n";
-      return 2;
-    }
-    korvalen::bench::SoakLimits limits;
-    limits.frames = count(frames);
-    if (const std::optional<std::uint64_t> span = count(seconds)) {
-      limits.duration = std::chrono::seconds(static_cast<std::chrono::seconds::rep>(*span));
-    }
-    const korvalen::bench::SoakVerdict verdict = korvalen::bench::Soak(limits);
-    std::cout << verdict.line << std::endl;
-    return verdict.passed ? 0 : 1;
-  }
-  const auto wanted = [&](const std::string& part) {
-    return parts.empty() || parts.contains(part);
+  const QStringList parts = parser.value(only).split(',', Qt::SkipEmptyParts);
+  const auto wanted = [&](const char* part) {
+    return parts.isEmpty() || parts.contains(QString::fromLatin1(part));
   };
+  korvalen::bench::SoakLimits soak;
+  bool whole = true;
+  if (parser.isSet(frames)) soak.frames = parser.value(frames).toULongLong(&whole);
+  if (whole && parser.isSet(seconds)) {
+    soak.duration = std::chrono::seconds(parser.value(seconds).toLongLong(&whole));
+  }
+  if (!whole || soak.frames == 0U || (soak.duration && soak.duration->count() <= 0)) {
+    std::cerr << "bench: --frames and --seconds take a whole number above 0\n";
+    return 2;
+  }
+  if (!soak.frames && !soak.duration) soak.frames = 10'000;
+
   const std::string out_file = parser.value(out).toStdString();
   const korvalen::bench::Programs programs{KORVALEN_BINARY, KORVALEN_MINIMAL_WINDOW,
                                            out_file + ".log"};
-  std::remove(programs.log.c_str());
+  QFile::remove(QString::fromStdString(programs.log));
   const int sample_count = parser.value(samples).toInt();
 
   korvalen::bench::Report report;
@@ -123,15 +83,11 @@ int main(int argc, char* argv[]) {
   if (wanted("latency")) {
     Part(rows, "Command latency",
          [&] { return korvalen::bench::CommandLatencyRows(sample_count); });
-    Part(rows, "Command latency, log on",
-         [&] { return korvalen::bench::LoggedCommandLatencyRows(sample_count); });
   }
   if (wanted("roundtrip")) {
     Part(rows, "Feedback round trip", [&] { return korvalen::bench::RoundTripRows(sample_count); });
   }
-  if (wanted("stream")) {
-    Part(rows, "Streaming", [] { return korvalen::bench::StreamingRows(10'000); });
-  }
+  if (wanted("stream")) Part(rows, "Soak", [&] { return korvalen::bench::SoakRows(soak); });
   if (wanted("startup")) {
     Part(rows, "Start-up",
          [&] { return korvalen::bench::StartupRows(programs, parser.value(starts).toInt()); });
@@ -140,12 +96,7 @@ int main(int argc, char* argv[]) {
     Part(rows, "Idle",
          [&] { return korvalen::bench::IdleRows(programs, parser.value(idle_seconds).toInt()); });
   }
-  if (wanted("frame")) {
-    Part(rows, "Frame building", [&] {
-      return korvalen::bench::FrameRows(KORVALEN_FRAME_BENCH, out_file + ".frame.json",
-                                        programs.log);
-    });
-  }
+  if (wanted("frame")) Part(rows, "Frame building", korvalen::bench::FrameRows);
   report.load_after = korvalen::bench::LoadAverage();
 
   std::cout << korvalen::bench::FormatTable(report) << std::flush;

@@ -6,159 +6,140 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
+#include <numeric>
+#include <stdexcept>
 
 namespace korvalen::bench {
 namespace {
 
+constexpr std::size_t kColumns = 6;
+using Line = std::array<std::string, kColumns>;
+
 std::string Number(double value) {
   const double magnitude = std::fabs(value);
-  const int decimals = magnitude == std::floor(magnitude) && magnitude < 1e9 ? 0
-                       : magnitude < 10                                      ? 2
-                       : magnitude < 1000                                    ? 1
-                                                                             : 0;
-  std::array<char, 64> text{};
-  std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
-  return text.data();
+  const int decimals = magnitude == std::floor(magnitude) ? 0 : magnitude < 10 ? 2 : 1;
+  std::ostringstream text;
+  text.setf(std::ios::fixed);
+  text.precision(magnitude >= 1000 ? 0 : decimals);
+  text << value;
+  return text.str();
 }
 
 std::string WithUnit(double value, const std::string& unit) {
   return unit.empty() ? Number(value) : Number(value) + " " + unit;
 }
 
-std::string ComparedText(const Row& row) {
-  if (!row.floor) return "-";
-  if (row.measure == Row::Measure::kRatio) {
-    return *row.floor > 0 ? Number(row.figure / *row.floor) + "x" : "-";
-  }
-  const double difference = row.figure - *row.floor;
-  std::string text = difference >= 0 ? "+" : "";
-  text += WithUnit(difference, row.unit);
-  return text;
+double Rank(const std::vector<double>& sorted, double fraction) {
+  const auto rank =
+      static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+  return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
 std::string ResultText(const Row& row) {
-  if (!row.error.empty()) return "FAIL";
   const std::optional<bool> pass = row.Pass();
-  if (!pass) return "scale";
-  return *pass ? "pass" : "FAIL";
+  return !pass ? "scale" : *pass ? "pass" : "FAIL";
 }
 
-const char* MeasureName(Row::Measure measure) {
-  switch (measure) {
-    case Row::Measure::kFigure:
-      return "figure";
-    case Row::Measure::kDifference:
-      return "difference";
-    case Row::Measure::kRatio:
-      return "ratio";
+Line TableLine(const Row& row) {
+  if (!row.error.empty()) return {row.name, "not measured", "-", "-", row.Target(), "FAIL"};
+  std::string compared = "-";
+  if (row.floor && row.measure == Row::Measure::kRatio && *row.floor > 0) {
+    compared = Number(row.figure / *row.floor) + "x";
+  } else if (row.floor) {
+    compared = (row.figure >= *row.floor ? "+" : "") + WithUnit(row.figure - *row.floor, row.unit);
   }
-  return "figure";
+  return {row.name,
+          WithUnit(row.figure, row.unit),
+          row.floor ? WithUnit(*row.floor, row.unit) : "-",
+          compared,
+          row.Target(),
+          ResultText(row)};
 }
 
 }  // namespace
 
+double Micros(Clock::duration elapsed) {
+  return std::chrono::duration<double, std::micro>(elapsed).count();
+}
+
+Summary Summarize(std::vector<double> samples) {
+  if (samples.empty()) throw std::invalid_argument("no samples");
+  std::sort(samples.begin(), samples.end());
+  return {
+      Rank(samples, 0.5), Rank(samples, 0.99),
+      std::accumulate(samples.begin(), samples.end(), 0.0) / static_cast<double>(samples.size())};
+}
+
 std::optional<double> Row::Compared() const {
-  if (!error.empty()) return std::nullopt;
-  switch (measure) {
-    case Measure::kFigure:
-      return figure;
-    case Measure::kDifference:
-      if (!floor) return std::nullopt;
-      return figure - *floor;
-    case Measure::kRatio:
-      if (!floor || *floor <= 0) return std::nullopt;
-      return figure / *floor;
-  }
-  return std::nullopt;
+  if (!error.empty() || (measure != Measure::kFigure && !floor)) return std::nullopt;
+  if (measure == Measure::kDifference) return figure - *floor;
+  if (measure == Measure::kRatio) return *floor > 0 ? std::optional(figure / *floor) : std::nullopt;
+  return figure;
 }
 
 std::optional<bool> Row::Pass() const {
   if (!error.empty()) return false;
   if (!limit) return std::nullopt;
   const std::optional<double> compared = Compared();
-  if (!compared) return false;
-  return strict ? *compared < *limit : *compared <= *limit;
+  return compared && *compared <= *limit;
+}
+
+std::string Row::Target() const {
+  if (!limit) return "for scale";
+  if (measure == Measure::kDifference) return "floor +" + WithUnit(*limit, unit);
+  if (measure == Measure::kRatio) return "<= " + Number(*limit) + "x floor";
+  return *limit == 0 ? "0" : "<= " + WithUnit(*limit, unit);
 }
 
 std::string FormatTable(const Report& report) {
-  std::vector<std::array<std::string, 6>> lines;
-  lines.push_back({"Benchmark", "Figure", "Floor", "vs floor", "Target", "Result"});
-  for (const Row& row : report.rows) {
-    if (!row.error.empty()) {
-      lines.push_back({row.name, "not measured", "-", "-", row.target, "FAIL"});
-      continue;
-    }
-    lines.push_back({row.name, WithUnit(row.figure, row.unit),
-                     row.floor ? WithUnit(*row.floor, row.unit) : "-", ComparedText(row),
-                     row.target.empty() ? "-" : row.target, ResultText(row)});
+  std::vector<Line> lines{{"Benchmark", "Figure", "Floor", "vs floor", "Target", "Result"}};
+  for (const Row& row : report.rows) lines.push_back(TableLine(row));
+  std::array<std::size_t, kColumns> widths{};
+  for (const Line& line : lines) {
+    for (std::size_t i = 0; i < kColumns; ++i) widths[i] = std::max(widths[i], line[i].size());
   }
-  std::array<std::size_t, 6> widths{};
-  for (const auto& line : lines) {
-    for (std::size_t i = 0; i < widths.size(); ++i) {
-      widths[i] = std::max(widths[i], line[i].size());
-    }
-  }
+  // Text left, numbers right, as a reader scans them.
+  const auto numeric = [](std::size_t column) { return column >= 1 && column <= 3; };
   std::string table;
-  const auto add_line = [&](const std::array<std::string, 6>& line) {
-    std::string text = "| ";
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      // Text left, numbers right, as a reader scans them.
-      const std::string pad(widths[i] - line[i].size(), ' ');
-      const bool numeric = i >= 1 && i <= 3;
-      text += (numeric ? pad + line[i] : line[i] + pad) + " |" + (i + 1 < line.size() ? " " : "");
+  for (std::size_t at = 0; at < lines.size(); ++at) {
+    for (std::size_t i = 0; i < kColumns; ++i) {
+      const std::string pad(widths[i] - lines[at][i].size(), ' ');
+      table += "| " + (numeric(i) ? pad + lines[at][i] : lines[at][i] + pad) + " ";
     }
-    table += text + "\n";
-  };
-  add_line(lines.front());
-  std::string rule = "|";
-  for (std::size_t i = 0; i < widths.size(); ++i) {
-    const bool numeric = i >= 1 && i <= 3;
-    rule += std::string(widths[i] + 1, '-') + (numeric ? ":" : "-") + "|";
+    table += "|\n";
+    if (at > 0) continue;
+    for (std::size_t i = 0; i < kColumns; ++i) {
+      table += "|" + std::string(widths[i] + 1, '-') + (numeric(i) ? ":" : "-");
+    }
+    table += "|\n";
   }
-  table += rule + "\n";
-  for (std::size_t i = 1; i < lines.size(); ++i) add_line(lines[i]);
-
+  table += "\nLoad average before: " + report.load_before + "; after: " + report.load_after + "\n";
   int passed = 0;
   int failed = 0;
   for (const Row& row : report.rows) {
-    const std::optional<bool> pass = row.Pass();
-    if (pass) ++(*pass ? passed : failed);
-  }
-  table += "\nLoad average before: " + report.load_before + "; after: " + report.load_after + "\n";
-  for (const Row& row : report.rows) {
     if (!row.error.empty()) table += row.name + ": " + row.error + "\n";
+    if (const std::optional<bool> pass = row.Pass()) ++(*pass ? passed : failed);
   }
-  table += std::to_string(passed);
-  table += " passed, " + std::to_string(failed) + " failed\n";
-  return table;
+  return table + Cat(passed, " passed, ", failed, " failed\n");
 }
 
 std::string FormatJson(const Report& report) {
+  const auto text = [](const std::string& value) { return QString::fromStdString(value); };
   QJsonArray rows;
   for (const Row& row : report.rows) {
-    QJsonObject object{{"name", QString::fromStdString(row.name)},
-                       {"unit", QString::fromStdString(row.unit)},
-                       {"measure", MeasureName(row.measure)},
-                       {"target", QString::fromStdString(row.target)},
-                       {"detail", QString::fromStdString(row.detail)}};
-    if (row.error.empty()) {
-      object.insert("figure", row.figure);
-    } else {
-      object.insert("error", QString::fromStdString(row.error));
-    }
-    if (row.floor) object.insert("floor", *row.floor);
-    if (const std::optional<double> compared = row.Compared(); compared && row.floor) {
-      object.insert(row.measure == Row::Measure::kRatio ? "ratio" : "difference",
-                    row.measure == Row::Measure::kRatio ? *compared : row.figure - *row.floor);
-    }
-    if (row.limit) object.insert("limit", *row.limit);
     const std::optional<bool> pass = row.Pass();
-    object.insert("result", pass ? QJsonValue(*pass) : QJsonValue(QStringLiteral("scale")));
-    rows.append(object);
+    rows.append(
+        QJsonObject{{"name", text(row.name)},
+                    {"unit", text(row.unit)},
+                    {"figure", row.error.empty() ? QJsonValue(row.figure) : QJsonValue()},
+                    {"floor", row.floor ? QJsonValue(*row.floor) : QJsonValue()},
+                    {"target", text(row.Target())},
+                    {"result", pass ? QJsonValue(*pass) : QJsonValue(QStringLiteral("scale"))},
+                    {"detail", text(row.detail)},
+                    {"error", text(row.error)}});
   }
-  const QJsonObject root{{"load_before", QString::fromStdString(report.load_before)},
-                         {"load_after", QString::fromStdString(report.load_after)},
+  const QJsonObject root{{"load_before", text(report.load_before)},
+                         {"load_after", text(report.load_after)},
                          {"passed", AllPassed(report)},
                          {"rows", rows}};
   return QJsonDocument(root).toJson(QJsonDocument::Indented).toStdString();

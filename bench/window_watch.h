@@ -4,10 +4,8 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
-#include <string>
 
-#include "bench/stats.h"
+#include "bench/report.h"
 
 struct xcb_connection_t;
 

@@ -8,10 +8,11 @@ include(GNUInstallDirs)
 function(korvalen_man_page target name summary)
   set(include ${PROJECT_SOURCE_DIR}/data/man/${name}.h2m)
   set(page ${CMAKE_CURRENT_BINARY_DIR}/${name}.1)
-  # The sanitizer builds' leak report at exit is the tests' business, not the manual's.
+  # The sanitizer builds' leak report at exit is the tests' business, not the manual's. HOME=~
+  # makes --help name the settings file as any user's, not the build machine's.
   add_custom_command(
     OUTPUT ${page}.gz
-    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen
+    COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen HOME=~ --unset=XDG_CONFIG_HOME
       ${HELP2MAN} --no-info --section=1 --help-option=--help-all --version-option=--version
       --name=${summary} --include=${include} --output=${page} $<TARGET_FILE:${target}>
     COMMAND ${GZIP} -9nf ${page}

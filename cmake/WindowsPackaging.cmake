@@ -12,7 +12,7 @@ add_dependencies(korvalen korvalen_icon_ico)
 set_target_properties(korvalen PROPERTIES WIN32_EXECUTABLE TRUE)
 
 # What korvalen.exe loads, and nothing else: the Qt modules it links, the platform plugin that
-# draws its window, the native style, and the compiler's runtime.
+# draws its window, the native style, Qt's catalogues, and the compiler's runtime.
 install(FILES
   $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
   $<TARGET_FILE:Qt6::SerialPort> ${KORVALEN_MINGW_RUNTIME}
@@ -33,6 +33,13 @@ string(CONFIGURE [[
 install(CODE "${strip_runtime}")
 install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+# Qt's own texts in the operator's language: Debian's catalogues of the same Qt release, where Qt
+# looks beside a deployed program. Only Qt's base module's: the program uses no other's texts.
+file(GLOB qtbase_catalogues /usr/share/qt6/translations/qtbase_*.qm)
+if(NOT qtbase_catalogues)
+  message(FATAL_ERROR "no qtbase_*.qm in /usr/share/qt6/translations: run script/bootstrap")
+endif()
+install(FILES ${qtbase_catalogues} DESTINATION translations)
 
 # What the packages owe those whose work they carry: Korvalen's license, a notice naming each DLL
 # with its license and where its source is, the license texts copied from this machine's own files

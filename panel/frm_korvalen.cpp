@@ -1,5 +1,6 @@
 #include "panel/frm_korvalen.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
@@ -9,10 +10,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QTime>
+#include <QTimer>
 #include <QToolTip>
+#include <array>
 #include <stdexcept>
 
 #include "panel/command_button.h"
+#include "panel/focus_ring.h"
 #include "panel/set_point_slider.h"
 
 namespace korvalen {
@@ -60,12 +66,14 @@ QScrollBar* MakeSlider(QWidget* parent, const char* name, int minimum, int maxim
   return slider;
 }
 
-// Labels carry no logic: each names the field it stands by, for the eye and for screen readers.
+// Labels carry no logic: each names the field and the slider it stands by, for the eye and for
+// screen readers.
 struct LabelDesign {
   const char* name = nullptr;
   const char* text = nullptr;
   QRect where;
   QLineEdit* field = nullptr;
+  QScrollBar* slider = nullptr;
 };
 
 void MakeLabel(QWidget* parent, const LabelDesign& design) {
@@ -73,14 +81,36 @@ void MakeLabel(QWidget* parent, const LabelDesign& design) {
   label->setObjectName(QString::fromLatin1(design.name));
   label->setGeometry(design.where);
   label->setBuddy(design.field);
-  design.field->setAccessibleName(label->text());
+  QString name = label->text();
+  name.chop(1);  // the colon
+  design.field->setAccessibleName(name);
+  if (design.slider != nullptr) design.slider->setAccessibleName(name);
+}
+
+// Whether a field carries the mark of a value not to be used or relied on.
+constexpr char kMarked[] = "korvalenMarked";
+
+// The mark tints the palette's own background red and keeps its text, so the text keeps the
+// contrast the theme gave it, light or dark.
+void Mark(QWidget* field, bool marked) {
+  field->setProperty(kMarked, marked);
+  if (!marked) {
+    field->setPalette(QPalette());  // back to the window's
+    return;
+  }
+  constexpr float kRed = 0.3F;
+  const QColor base = field->parentWidget()->palette().color(QPalette::Base);
+  QPalette tinted;
+  tinted.setColor(QPalette::Base,
+                  QColor::fromRgbF(base.redF() * (1 - kRed) + kRed, base.greenF() * (1 - kRed),
+                                   base.blueF() * (1 - kRed)));
+  field->setPalette(tinted);
 }
 
 }  // namespace
 
 frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWidget* parent)
     : QWidget(parent),
-      comm_(comm),
       describe_ports_(std::move(describe_ports)),
       Command1_(MakeButton(this, "Command1", "Connect", Twips(420, 2640, 1335, 435))),
       Command2_(MakeButton(this, "Command2", "Exit", Twips(2040, 2640, 1335, 435))),
@@ -100,19 +130,26 @@ frm_Korvalen::frm_Korvalen(SerialLink& comm, PortDescription describe_ports, QWi
       HScroll2_(
           MakeSlider(this, "HScroll2", 600, 2400, 1500, 10, 50, Twips(2100, 1320, 1635, 315))),
       HScroll3_(MakeSlider(this, "HScroll3", 1, 100, 100, 1, 1, Twips(2100, 2160, 1635, 315))),
+      Timer1_(new QTimer(this)),
+      focus_ring_(new FocusRing(this)),
       panel_(*this, comm) {
   setObjectName(QStringLiteral("frm_Korvalen"));
   setWindowTitle(QStringLiteral("Korvalen"));
   setFixedSize(3930 / kTwipsPerPixel, 3570 / kTwipsPerPixel);
   const LabelDesign labels[] = {
-      {"Label1", "ID:", Twips(2220, 180, 495, 195), Text1_},
-      {"Label2", "Position:", Twips(2160, 1020, 735, 195), Text2_},
+      {"Label1", "ID:", Twips(2220, 180, 495, 195), Text1_, HScroll1_},
+      {"Label2", "Position:", Twips(2160, 1020, 735, 195), Text2_, HScroll2_},
       {"Label3", "Current:", Twips(120, 240, 735, 255), Text3_},
       {"Label4", "Voltage:", Twips(120, 600, 795, 255), Text4_},
       {"Label5", "Comm Port:", Twips(180, 2040, 1395, 255), Text6_},
-      {"Label6", "Speed:", Twips(2160, 1860, 795, 195), Text5_},
+      {"Label6", "Speed:", Twips(2160, 1860, 795, 195), Text5_, HScroll3_},
   };
   for (const LabelDesign& label : labels) MakeLabel(this, label);
+  Command4_->setToolTip(QStringLiteral(
+      "Esc clicks this button from anywhere in the panel while it says Stop, never while it "
+      "says GO."));
+  Timer1_->setObjectName(QStringLiteral("Timer1"));
+  Timer1_->setSingleShot(true);
   SetTabOrder();
   Text6_->installEventFilter(this);
   for (QPushButton* const button : {Command1_, Command2_, Command3_, Command4_}) {
@@ -133,6 +170,17 @@ void frm_Korvalen::Wire() {
   WireSlider(HScroll3_, &Panel::HScroll3_Change, &Panel::HScroll3_Scroll);
 
   // comm's OnComm reaches comm_OnComm through the link; Panel registers that itself.
+  connect(Timer1_, &QTimer::timeout, this, [this] { panel_.Timer1_Timer(); });
+
+  // Esc stops the device from anywhere in the panel, as a click on Stop would; no key starts it.
+  auto* const escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (Command4_->text() == QLatin1String("Stop")) Command4_->click();
+  });
+
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
+    focus_ring_->setWidget(isAncestorOf(now) ? now : nullptr);
+  });
 }
 
 void frm_Korvalen::WireSlider(QScrollBar* slider, void (Panel::*on_change)(),
@@ -158,9 +206,10 @@ void frm_Korvalen::SetTabOrder() {
 template <typename Widget>
 Widget* frm_Korvalen::Find(Control control) const {
   // In the order of Control's values.
-  QWidget* const controls[] = {Command1_, Command2_, Command3_, Command4_, Text1_,
-                               Text2_,    Text3_,    Text4_,    Text5_,    Text6_,
-                               HScroll1_, HScroll2_, HScroll3_};
+  const auto controls =
+      std::to_array<QWidget*>({Command1_, Command2_, Command3_, Command4_, Text1_, Text2_, Text3_,
+                               Text4_, Text5_, Text6_, HScroll1_, HScroll2_, HScroll3_});
+  static_assert(std::tuple_size_v<decltype(controls)> == kControlCount, "a widget per Control");
   auto* const widget = qobject_cast<Widget*>(controls[static_cast<std::size_t>(control)]);
   if (widget == nullptr) throw std::invalid_argument("no such control of that kind");
   return widget;
@@ -199,29 +248,51 @@ void frm_Korvalen::MsgBox(const std::string& prompt, const std::string& reason) 
 }
 
 void frm_Korvalen::SetInvalid(Control field, const std::string& reason) {
-  QLineEdit* const edit = Find<QLineEdit>(field);
-  const QString why = QString::fromStdString(reason);
-  // Every position and speed frame asks again; a tooltip, a description and a style sheet set to
-  // what they are already would still cost events and a restyle per frame while a slider streams.
-  if (edit->toolTip() == why) return;
-  edit->setToolTip(why);
-  edit->setAccessibleDescription(why);
-  edit->setStyleSheet(reason.empty() ? QString()
-                                     : QStringLiteral("QLineEdit { background: #ffd0d0; }"));
+  ShowNote(Find<QLineEdit>(field), QString::fromStdString(reason), !reason.empty());
+}
+
+void frm_Korvalen::SetNote(Control control, const std::string& note) {
+  ShowNote(Find<QWidget>(control), QString::fromStdString(note), false);
+}
+
+void frm_Korvalen::ShowNote(QWidget* control, const QString& note, bool marked) {
+  // Every position and speed frame asks again; a tooltip, a description and a palette set to what
+  // they are already would still cost events and a repaint per frame while a slider streams.
+  if (control->toolTip() == note && control->property(kMarked).toBool() == marked) return;
+  control->setToolTip(note);
+  control->setAccessibleDescription(note);
+  Mark(control, marked);
+}
+
+std::chrono::milliseconds frm_Korvalen::TimeOfDay() const {
+  return std::chrono::milliseconds(QTime::currentTime().msecsSinceStartOfDay());
+}
+
+void frm_Korvalen::SetTimer1(std::chrono::milliseconds interval) {
+  if (interval.count() == 0) {
+    Timer1_->stop();
+  } else {
+    Timer1_->start(interval);
+  }
 }
 
 void frm_Korvalen::End() {
   close();
-  QCoreApplication::exit(0);
+  QCoreApplication::exit(panel_.ExitCode());
+}
+
+void frm_Korvalen::changeEvent(QEvent* event) {
+  // The theme changed under a marked field: the mark takes the new theme's colours.
+  if (event->type() == QEvent::PaletteChange) {
+    for (QLineEdit* const field : findChildren<QLineEdit*>()) {
+      if (field->property(kMarked).toBool()) Mark(field, true);
+    }
+  }
+  QWidget::changeEvent(event);
 }
 
 void frm_Korvalen::closeEvent(QCloseEvent* event) {
-  // Closing the window is not Exit: the device hears nothing, but the port is let go.
-  try {
-    if (comm_.PortOpen()) comm_.SetPortOpen(false);
-  } catch (const SerialError&) {
-    // The window goes either way; there is nobody left to tell.
-  }
+  panel_.WindowClosed();
   event->accept();
 }
 

@@ -1,6 +1,8 @@
 #include "panel/panel.h"
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "panel/number_text.h"
 
@@ -8,7 +10,22 @@ namespace korvalen {
 namespace {
 
 constexpr std::int16_t kHighestId = 127;
+// A round trip takes at least 8 ms on the line, so a reply that has not come in a second is not
+// coming.
+constexpr std::chrono::milliseconds kReplyWait{1000};
 constexpr char kLineSettings[] = "19200,N,8,2";
+constexpr char kWentAway[] = "the serial port went away";
+
+// "10:02:03.120"
+std::string ClockText(std::chrono::milliseconds since_midnight) {
+  // The number's last `digits` digits, zero-padded.
+  const auto padded = [](long long number, int digits) {
+    return std::to_string(number + (digits == 2 ? 100 : 1000)).substr(1);
+  };
+  const long long ms = since_midnight.count();
+  return padded(ms / 3'600'000, 2) + ':' + padded(ms / 60'000 % 60, 2) + ':' +
+         padded(ms / 1000 % 60, 2) + '.' + padded(ms % 1000, 3);
+}
 
 std::string Reading(std::uint8_t value) {
   // The blank stands where a sign would be; readings are never negative.
@@ -24,8 +41,9 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
   comm_.SetOnPortLost([this] {
     // A loss that a failing call has already reported comes here too; the operator hears it once.
     if (ended_ || !shown_open_) return;
-    PortLost("the serial port went away; connect again");
+    PortLost(kWentAway);
   });
+  view_.SetNote(Control::Command1, "not connected");
 }
 
 Panel::~Panel() {
@@ -43,6 +61,11 @@ void Panel::Command1_Click() {
   if (ended_) return;
   // The operator acts: a lost device that comes back from now on is theirs to connect.
   if (port_return_ != nullptr) port_return_->Stop();
+  if (ReportUnannouncedLoss()) {
+    // The click meant a disconnect, and the port has gone already.
+    if (port_return_ != nullptr) port_return_->Stop();
+    return;
+  }
   if (!IsNumber(view_.Text(Control::Text6))) {
     view_.MsgBox("CommPort Numeric");
     return;
@@ -64,6 +87,7 @@ void Panel::Command1_Click() {
     // A failed step may still have moved the link (a close that gave up on a held line closes all
     // the same), so the caption is read off the link, never kept.
     ShowLinkState();
+    ReportUnsent();
     if (observer_ != nullptr) observer_->ConnectError(error.what());
     view_.MsgBox("Connect error!", error.what());
   }
@@ -71,15 +95,15 @@ void Panel::Command1_Click() {
 
 void Panel::Command2_Click() {
   if (ended_) return;
-  if (comm_.PortOpen()) {
+  // A port the caption shows open but the link has closed went away unannounced: the shutdown
+  // frame cannot go, which the operator must hear as when the write itself fails.
+  if (comm_.PortOpen() || shown_open_) {
     try {
+      constexpr char kGone[] = "the serial port went away before the shutdown frame could be sent";
+      if (!comm_.PortOpen()) throw SerialError(kGone);
       comm_.SetInBufferCount(0);
-      if (!comm_.PortOpen()) {
-        throw SerialError("the serial port went away before the shutdown frame could be sent");
-      }
-      const CommandFrame frame = ShutdownFrame();
-      comm_.SetOutput(frame);
-      if (observer_ != nullptr) observer_->Sent(frame);
+      if (!comm_.PortOpen()) throw SerialError(kGone);
+      Write(ShutdownFrame());
       comm_.SetPortOpen(false);
       if (observer_ != nullptr) observer_->Disconnected();
     } catch (const SerialError& error) {
@@ -87,7 +111,10 @@ void Panel::Command2_Click() {
       // program is ending, so nothing else runs while the box is open, the link's own notice of
       // the same loss included.
       ClosePortQuietly();
+      ShowLinkState();
       ended_ = true;
+      shutdown_failed_ = true;
+      ReportUnsent();
       if (observer_ != nullptr) observer_->ConnectError(error.what());
       view_.MsgBox("Connect error!", error.what());
     }
@@ -99,8 +126,12 @@ void Panel::Command2_Click() {
 void Panel::Command3_Click() {
   if (ended_) return;
   FeedbackMode_ = 1;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(FeedbackFrame());
+  // Timed after the frame has gone, which is what the operator waits on.
+  if (!comm_.PortOpen()) return;
+  request_awaited_ = view_.TimeOfDay();
+  view_.SetTimer1(kReplyWait);
 }
 
 void Panel::Command4_Click() {
@@ -109,7 +140,7 @@ void Panel::Command4_Click() {
   const bool run = !caption_is_stop;
   view_.SetCaption(Control::Command4, caption_is_stop ? "GO" : "Stop");
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(RunStopFrame(run));
 }
 
@@ -138,7 +169,12 @@ void Panel::HScroll3_Scroll() {
 
 void Panel::comm_OnComm() {
   if (ended_) return;
-  if (comm_.CommEvent() != SerialLink::kEventReceive) return;
+  if (const std::int16_t event = comm_.CommEvent(); event != SerialLink::kEventReceive) {
+    // Nothing the operator sees changes; a record of the line wants to know.
+    if (observer_ != nullptr) observer_->LineEvent(event);
+    return;
+  }
+  if (!LinkOpen()) return;
   std::vector<std::uint8_t> bytes;
   try {
     bytes = comm_.Input();
@@ -157,6 +193,27 @@ void Panel::comm_OnComm() {
   if (!shown) return;
   view_.SetText(Control::Text3, Reading(reply->Current()));
   view_.SetText(Control::Text4, Reading(reply->Voltage()));
+  view_.SetTimer1({});
+  reading_came_ = view_.TimeOfDay();
+  reading_connection_closed_.reset();
+  request_awaited_.reset();
+  request_unanswered_.reset();
+  ShowReadingNotes();
+}
+
+void Panel::Timer1_Timer() {
+  if (ended_ || !request_awaited_) return;
+  request_unanswered_ = std::exchange(request_awaited_, {});
+  ShowReadingNotes();
+}
+
+void Panel::WindowClosed() {
+  if (ended_) return;
+  ended_ = true;
+  const bool open = comm_.PortOpen();
+  ClosePortQuietly();
+  ReportUnsent();
+  if (observer_ != nullptr) observer_->WindowClosed(open);
 }
 
 void Panel::SliderProcedure(Control slider, Control mirror,
@@ -189,13 +246,13 @@ std::optional<std::int16_t> Panel::DeviceId() {
 
 void Panel::SendPosition(std::int16_t id, std::int16_t position) {
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(PositionFrame(id, position));
 }
 
 void Panel::SendSpeed(std::int16_t id, std::int16_t speed) {
   FeedbackMode_ = 0;
-  if (!comm_.PortOpen()) return;
+  if (!LinkOpen()) return;
   SendFrame(SpeedFrame(id, speed));
 }
 
@@ -203,14 +260,29 @@ void Panel::SendFrame(const CommandFrame& frame) {
   try {
     // Bytes of an earlier reply must never join the answer to this frame.
     comm_.SetInBufferCount(0);
-    // Clearing can find the device gone: the link has then closed itself and reports the loss on
-    // its own, once; a write now would only report it a second time, with a vaguer reason.
-    if (!comm_.PortOpen()) return;
-    comm_.SetOutput(frame);
-    if (observer_ != nullptr) observer_->Sent(frame);
+    // Clearing can find the device gone with the link closed and its notice still to come.
+    if (!LinkOpen()) return;
+    Write(frame);
   } catch (const SerialError& error) {
     PortLost(error.what());
   }
+}
+
+void Panel::Write(const CommandFrame& frame) {
+  comm_.SetOutput(frame);
+  if (observer_ != nullptr) observer_->Sent(frame, comm_.OutBufferCount());
+}
+
+bool Panel::LinkOpen() {
+  if (comm_.PortOpen()) return true;
+  ReportUnannouncedLoss();
+  return false;
+}
+
+bool Panel::ReportUnannouncedLoss() {
+  if (!shown_open_ || comm_.PortOpen()) return false;
+  PortLost(kWentAway);
+  return true;
 }
 
 void Panel::OpenPort() {
@@ -231,11 +303,14 @@ void Panel::OpenPort() {
 void Panel::PortLost(const std::string& reason) {
   ClosePortQuietly();
   ShowLinkState();
+  ReportUnsent();
   if (observer_ != nullptr) observer_->Lost(reason);
   if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", reason);
+  view_.MsgBox("Connect error!", reason + (port_return_ != nullptr
+                                              ? "; the panel reopens the port when it is back"
+                                              : "; connect again"));
   lost_box_open_ = false;
 }
 
@@ -253,8 +328,40 @@ void Panel::PortReturned() {
 }
 
 void Panel::ShowLinkState() {
-  shown_open_ = comm_.PortOpen();
+  const bool was_open = std::exchange(shown_open_, comm_.PortOpen());
   view_.SetCaption(Control::Command1, shown_open_ ? "NotConnect" : "Connect");
+  if (shown_open_ == was_open) return;
+  if (shown_open_) {
+    view_.SetNote(Control::Command1, "connected since " + ClockText(view_.TimeOfDay()) +
+                                         " to port " + comm_.PortName());
+    return;
+  }
+  view_.SetNote(Control::Command1, "not connected");
+  // A reply cannot come over a closed port: a request still waited on is simply dropped.
+  view_.SetTimer1({});
+  request_awaited_.reset();
+  if (reading_came_) reading_connection_closed_ = view_.TimeOfDay();
+  ShowReadingNotes();
+}
+
+void Panel::ShowReadingNotes() {
+  std::string note;
+  if (request_unanswered_) {
+    note = "no reply to the feedback request of " + ClockText(*request_unanswered_) + "; ";
+  }
+  if (reading_connection_closed_) {
+    note += "from the last connection, closed at " + ClockText(*reading_connection_closed_) + "; ";
+  }
+  const bool marked = !note.empty();
+  note +=
+      reading_came_ ? "this value came at " + ClockText(*reading_came_) : "no value has come yet";
+  for (const Control field : {Control::Text3, Control::Text4}) {
+    if (marked) {
+      view_.SetInvalid(field, note);
+    } else {
+      view_.SetNote(field, note);
+    }
+  }
 }
 
 void Panel::ClosePortQuietly() {
@@ -263,6 +370,11 @@ void Panel::ClosePortQuietly() {
   } catch (const SerialError&) {
     // Already failing; the caller reports the first reason, which is the one to act on.
   }
+}
+
+void Panel::ReportUnsent() {
+  if (observer_ == nullptr || comm_.PortOpen()) return;
+  if (const std::size_t unsent = comm_.OutBufferCount(); unsent > 0) observer_->Unsent(unsent);
 }
 
 }  // namespace korvalen

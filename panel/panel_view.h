@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +23,9 @@ enum class Control {
   HScroll3
 };
 
+// How many controls Control names; a table with an entry per control is sized by it.
+inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Control::HScroll3) + 1;
+
 // What the panel logic needs of a window toolkit, so the logic runs and is tested without one.
 class PanelView {
  public:
@@ -33,9 +38,16 @@ class PanelView {
   [[nodiscard]] virtual std::int16_t Value(Control slider) const = 0;
   // Modal, OK only, no icon, title "Korvalen"; the reason, if any, as a second, smaller line.
   virtual void MsgBox(const std::string& prompt, const std::string& reason = {}) = 0;
-  // Marks a field as holding a value that cannot be used, without a modal box; an empty reason
-  // clears the mark.
+  // Marks a field as holding a value that cannot be used or relied on, without a modal box, the
+  // reason as its tooltip; an empty reason clears the mark and the tooltip.
   virtual void SetInvalid(Control field, const std::string& reason) = 0;
+  // What the operator reads on a control's tooltip, and a screen reader as its description, with
+  // no mark; it replaces a mark SetInvalid left.
+  virtual void SetNote(Control control, const std::string& note) = 0;
+  // The local time of day, since midnight.
+  [[nodiscard]] virtual std::chrono::milliseconds TimeOfDay() const = 0;
+  // Raises Timer1 once, `interval` from now, in place of a wait not yet over; zero stops it.
+  virtual void SetTimer1(std::chrono::milliseconds interval) = 0;
   // Ends the program at once.
   virtual void End() = 0;
 };

@@ -16,8 +16,10 @@ void SetPointSlider::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
+  // A wheel turned away from the operator raises the value; a tilt wheel raises it to the right,
+  // which Qt reports as a negative angle.
   const QPoint angle = event->angleDelta();
-  int delta = angle.y() != 0 ? angle.y() : angle.x();
+  int delta = angle.y() != 0 ? angle.y() : -angle.x();
   if (event->inverted()) delta = -delta;
   // A turn back the other way starts afresh instead of first paying off the other direction.
   if ((delta > 0) != (unspent_angle_ > 0)) unspent_angle_ = 0;

@@ -56,6 +56,12 @@ std::optional<ReplyFrame> ReplyFrame::From(std::span<const std::uint8_t> bytes) 
   return ReplyFrame(bytes.first<kFrameSize>());
 }
 
+ReplyFrame ReplyFrame::Encode(const Readings& reading) {
+  const std::array<std::uint8_t, kFrameSize> bytes{
+      FRAME_HEADER, 0, 0, 0, CheckSum(FRAME_HEADER, 0, 0, 0), reading.current, reading.voltage};
+  return ReplyFrame(bytes);
+}
+
 ReplyFrame::ReplyFrame(std::span<const std::uint8_t, kFrameSize> bytes) {
   std::ranges::copy(bytes, bytes_.begin());
 }

@@ -42,14 +42,26 @@ struct FrameValueError : std::out_of_range {
 // whole program, for frame logs, the simulator's window and test messages alike.
 [[nodiscard]] std::string ToHex(std::span<const std::uint8_t> bytes);
 
+// The device's two readings, as one reply carries them.
+struct Readings {
+  std::uint8_t current = 0;
+  std::uint8_t voltage = 0;
+
+  friend bool operator==(const Readings&, const Readings&) = default;
+};
+
 // What one read of the port returned, taken as a reply only when it is exactly 7 bytes.
 // Header and check byte are deliberately not examined: the device's readings are shown as sent.
 class ReplyFrame {
  public:
   [[nodiscard]] static std::optional<ReplyFrame> From(std::span<const std::uint8_t> bytes);
+  // The reply as the device sends it: the header, three zero bytes, the check byte over bytes 0..3,
+  // then the readings.
+  [[nodiscard]] static ReplyFrame Encode(const Readings& reading);
 
   [[nodiscard]] std::uint8_t Current() const { return bytes_[5]; }
   [[nodiscard]] std::uint8_t Voltage() const { return bytes_[6]; }
+  [[nodiscard]] const std::array<std::uint8_t, kFrameSize>& Bytes() const { return bytes_; }
 
  private:
   explicit ReplyFrame(std::span<const std::uint8_t, kFrameSize> bytes);

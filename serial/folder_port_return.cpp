@@ -70,14 +70,10 @@ class FolderWatch final : public QObject, public PortReturn {
     if (back_) retry_.start();
   }
 
-  // The same serial number where the host gave one (an adapter back under another name), else
-  // the same path.
   [[nodiscard]] bool IsBack() const {
     const auto& [number, lost] = lost_;
     const std::optional<PortEntry> now = ports_().Entry(number);
-    if (!now || !QFileInfo::exists(QString::fromStdString(now->path))) return false;
-    return lost.serial_number.empty() ? now->path == lost.path
-                                      : now->serial_number == lost.serial_number;
+    return now && QFileInfo::exists(QString::fromStdString(now->path)) && IsSameDevice(lost, *now);
   }
 
   const HostSerialLink& link_;
@@ -89,10 +85,6 @@ class FolderWatch final : public QObject, public PortReturn {
 };
 
 }  // namespace
-
-bool HostTellsOfReturningPorts() {
-  return true;
-}
 
 std::unique_ptr<PortReturn> WatchHostPorts(const HostSerialLink& link, PortSource ports) {
   return std::make_unique<FolderWatch>(link, std::move(ports));

@@ -1,11 +1,14 @@
 #include "serial/host_serial_link.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QObject>
 #include <QScopedValueRollback>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <array>
 #include <chrono>
+#include <map>
 #include <optional>
 
 #include "serial/line_events.h"
@@ -30,6 +33,19 @@ constexpr std::array kQtParity = {QSerialPort::NoParity, QSerialPort::EvenParity
 PortEntry Entry(const QSerialPortInfo& info, const QString& path) {
   return {path.toStdString(), info.description().toStdString(), info.serialNumber().toStdString()};
 }
+
+#ifndef Q_OS_WIN
+// The /dev/serial/by-id name of each device that has one, by the device's own path.
+std::map<QString, QString> ByIdNames() {
+  std::map<QString, QString> names;
+  const QDir folder(QStringLiteral("/dev/serial/by-id"));
+  for (const QFileInfo& link :
+       folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    names.emplace(link.canonicalFilePath(), link.absoluteFilePath());
+  }
+  return names;
+}
+#endif
 
 std::string NotThere(const std::string& path, const PortTable& table) {
   return "no such port: " + path + " is not there\n" + table.Describe();
@@ -56,9 +72,12 @@ PortSource HostPorts() {
     }
     return table;
 #else
+    const std::map<QString, QString> by_id = ByIdNames();
     std::vector<PortEntry> reported;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-      reported.push_back(Entry(info, info.systemLocation()));
+      PortEntry& entry = reported.emplace_back(Entry(info, info.systemLocation()));
+      const auto name = by_id.find(QFileInfo(info.systemLocation()).canonicalFilePath());
+      if (name != by_id.end()) entry.by_id = name->second.toStdString();
     }
     return PortTable::Numbered(std::move(reported));
 #endif
@@ -71,6 +90,7 @@ class HostSerialLink::Port : public QObject {
   explicit Port(PortSource ports) : ports_(std::move(ports)) {
     connect(&serial_, &QSerialPort::readyRead, this, &Port::OnReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, &Port::OnError);
+    connect(&serial_, &QSerialPort::bytesWritten, this, &Port::OnBytesWritten);
   }
 
   // Bytes already written still reach the device when the owner goes away.
@@ -89,6 +109,8 @@ class HostSerialLink::Port : public QObject {
     if (IsOpen()) {
       throw SerialError("port " + path_ + " is already open");
     }
+    // What the last close dropped was told after that close; an open starts afresh.
+    dropped_ = 0;
     // One look at the host's ports answers both the number and the message that lists them.
     const PortTable table = ports_ ? ports_() : PortTable();
     const std::optional<PortEntry> entry = table.Entry(port_number_);
@@ -139,13 +161,14 @@ class HostSerialLink::Port : public QObject {
     if (line_guard::DeviceGone(serial_)) {
       ThrowLost("the line to " + path_ + " went away before the last bytes were sent");
     }
-    const std::string left = std::to_string(static_cast<std::size_t>(serial_.bytesToWrite()) +
-                                            line_guard::SystemQueueSize(serial_));
-    serial_.clear(QSerialPort::Output);
+    const std::size_t left =
+        static_cast<std::size_t>(serial_.bytesToWrite()) + line_guard::SystemQueueSize(serial_);
     const std::string path = path_;
     CloseDevice();
-    throw SerialError("closed " + path + " with " + left +
-                      " bytes unsent: the line took none for 2 s");
+    throw SerialError("closed " + path +
+                      (left > 0 ? " with " + std::to_string(left) + " bytes unsent"
+                                : " before the transmitter had sent its last bytes") +
+                      ": the line took none for 2 s");
   }
 
   void ClearInput() {
@@ -169,6 +192,11 @@ class HostSerialLink::Port : public QObject {
       }
       serial_.clearError();
     }
+    held_ = serial_.bytesToWrite() > 0;
+  }
+
+  [[nodiscard]] std::size_t Held() const {
+    return IsOpen() ? static_cast<std::size_t>(serial_.bytesToWrite()) : dropped_;
   }
 
   [[nodiscard]] std::vector<std::uint8_t> Read() {
@@ -203,6 +231,16 @@ class HostSerialLink::Port : public QObject {
     if (IsOpen() && serial_.bytesAvailable() >= kReceiveThreshold) {
       Raise(kEventReceive);
     }
+  }
+
+  void OnBytesWritten() {
+    // Inside a call the caller asks OutBufferCount itself; a close hands over everything or drops
+    // it.
+    if (!held_ || in_call_ || !IsOpen() || serial_.bytesToWrite() > 0) {
+      return;
+    }
+    held_ = false;
+    Raise(kEventSend);
   }
 
   void ReportLineErrors() {
@@ -266,7 +304,16 @@ class HostSerialLink::Port : public QObject {
     throw SerialError(reason);
   }
 
+  // Whatever Qt still holds is dropped with the port; the system's queue is emptied too, so the
+  // system's own close has nothing left to wait for.
   void CloseDevice() {
+    // A device that has gone fails the clear, and its error must not report the loss again.
+    const QScopedValueRollback<bool> in_call(in_call_, true);
+    dropped_ = static_cast<std::size_t>(serial_.bytesToWrite());
+    held_ = false;
+    if (dropped_ > 0 || line_guard::SystemQueueSize(serial_) > 0) {
+      serial_.clear(QSerialPort::Output);
+    }
     serial_.close();
     line_errors_.reset();
   }
@@ -293,6 +340,10 @@ class HostSerialLink::Port : public QObject {
   QSerialPort serial_;
   std::string path_;
   std::optional<LineErrorCounts> line_errors_;
+  // Bytes the last write left in Qt's buffer, not yet reported gone by kEventSend.
+  bool held_ = false;
+  // What the last close dropped from Qt's buffer.
+  std::size_t dropped_ = 0;
   bool in_call_ = false;
 };
 
@@ -332,12 +383,22 @@ void HostSerialLink::SetOutput(std::span<const std::uint8_t> bytes) {
   port_->Write(bytes);
 }
 
+std::size_t HostSerialLink::OutBufferCount() const {
+  return port_->Held();
+}
+
 std::int16_t HostSerialLink::CommEvent() const {
   return port_->event_;
 }
 
 std::vector<std::uint8_t> HostSerialLink::Input() {
   return port_->Read();
+}
+
+std::string HostSerialLink::PortName() const {
+  if (!port_->IsOpen()) return {};
+  const auto& [number, entry] = port_->last_opened_;
+  return PortTable({{number, entry}}).Describe();
 }
 
 void HostSerialLink::SetOnComm(std::function<void()> handler) {

@@ -12,9 +12,12 @@ namespace korvalen {
 // first, each group in natural order (PortTable::Numbered).
 [[nodiscard]] PortSource HostPorts();
 
-// The link over a real serial device, with the guarantees a device on the other end needs: a frame
-// is on the line when SetOutput returns, bytes go in order, a close waits (at most 2 s) for them to
-// drain, and a vanished port ends in one clean close instead of an error loop.
+// The link over a real serial device, with the guarantees a device on the other end needs:
+// SetOutput hands the system at once what the line takes, and keeps the rest, in order, for the
+// event loop to hand over as the line takes it (OutBufferCount, kEventSend); a close waits at most
+// 2 s for every byte to leave the system's queue and the transmitter, where the driver tells, then
+// drops what is left and says how much; and a vanished port ends in one clean close instead of an
+// error loop.
 class HostSerialLink final : public SerialLink {
  public:
   explicit HostSerialLink(PortSource ports = HostPorts());
@@ -28,8 +31,10 @@ class HostSerialLink final : public SerialLink {
   void SetPortOpen(bool open) override;
   void SetInBufferCount(int count) override;
   void SetOutput(std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] std::size_t OutBufferCount() const override;
   [[nodiscard]] std::int16_t CommEvent() const override;
   [[nodiscard]] std::vector<std::uint8_t> Input() override;
+  [[nodiscard]] std::string PortName() const override;
   void SetOnComm(std::function<void()> handler) override;
   void SetOnPortLost(std::function<void()> handler) override;
 

@@ -25,8 +25,9 @@ enum class OpenResult {
 // program that root would pass, so no second writer's bytes ever mix with ours on the line.
 [[nodiscard]] OpenResult OpenExclusively(QSerialPort& port, const std::string& path);
 
-// Once Qt has handed every byte to the system: waits, until `deadline`, for the system to put them
-// on the line. False if some remain at the deadline or the line failed.
+// Once Qt has handed every byte to the system: waits, never past `deadline`, for the system's queue
+// to empty and, where the driver tells, the transmitter too. False if some remain at the deadline
+// or the queue cannot be read.
 [[nodiscard]] bool DrainSystemQueue(QSerialPort& port,
                                     std::chrono::steady_clock::time_point deadline);
 

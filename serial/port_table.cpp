@@ -124,6 +124,14 @@ std::string PortTable::Describe() const {
   return text;
 }
 
+bool IsSameDevice(const PortEntry& lost, const PortEntry& now) {
+  if (!lost.serial_number.empty() || !now.serial_number.empty()) {
+    return now.serial_number == lost.serial_number;
+  }
+  if (!lost.by_id.empty() || !now.by_id.empty()) return now.by_id == lost.by_id;
+  return now.path == lost.path;
+}
+
 PortSource FixedPorts(PortTable table) {
   return [table = std::move(table)] { return table; };
 }

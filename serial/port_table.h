@@ -14,6 +14,9 @@ struct PortEntry {
   std::string path;  // "/dev/ttyUSB0"
   std::string description;
   std::string serial_number;
+  // Its name in /dev/serial/by-id where the host gives one there (a USB adapter on Linux), which
+  // stays the same when the adapter comes back under another path.
+  std::string by_id = {};
 
   friend bool operator==(const PortEntry&, const PortEntry&) = default;
 };
@@ -49,6 +52,12 @@ class PortTable {
  private:
   std::map<int, PortEntry> ports_;
 };
+
+// Whether `now`, found under the number of the port `lost`, is the device that was lost: the same
+// serial number where the adapter has one (a different serial number never, nor a device that has
+// one where the lost had none); else the same /dev/serial/by-id name; else the same path, so that
+// without a serial number any device at that path is taken.
+[[nodiscard]] bool IsSameDevice(const PortEntry& lost, const PortEntry& now);
 
 // Where a link finds the ports: asked once for each question, so an adapter plugged in after start
 // is found and one answer serves both the number and any message that lists the ports.

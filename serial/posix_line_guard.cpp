@@ -101,20 +101,45 @@ OpenResult OpenExclusively(QSerialPort& port, const std::string& path) {
 bool DrainSystemQueue(QSerialPort& port, Clock::time_point deadline) {
   const int fd = port.handle();
   const microseconds per_character = CharacterTime(port);
-  int queued = 0;
   // Sleeps about as long as the queued bytes take on the line, checking now and then.
-  while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+  const auto wait_for = [&](int characters) {
     const Clock::time_point now = Clock::now();
     if (now >= deadline) {
       return false;
     }
     const Clock::duration need =
-        std::max<Clock::duration>(per_character * queued, microseconds(100));
+        std::max<Clock::duration>(per_character * characters, microseconds(100));
     std::this_thread::sleep_for(
         std::min({need, deadline - now, Clock::duration(milliseconds(20))}));
+    return true;
+  };
+  int queued = 0;
+  while (true) {
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
+      return false;
+    }
+    if (queued == 0) {
+      break;
+    }
+    if (!wait_for(queued)) {
+      return false;
+    }
   }
-  // Only the device's own transmit buffer is left; this waits for it to empty.
-  return ::tcdrain(fd) == 0;
+  // Only the transmitter itself is left. tcdrain would wait for it with no bound at all (a driver
+  // can hold it for ever), so the transmitter's own flag is asked instead, where the driver has
+  // one; where it has none (USB adapters, pseudo-terminals) the system's close lets the last few
+  // characters out.
+#ifdef TIOCSERGETLSR
+  for (unsigned int status = 0; ::ioctl(fd, TIOCSERGETLSR, &status) == 0;) {
+    if ((status & TIOCSER_TEMT) != 0) {
+      return true;
+    }
+    if (!wait_for(1)) {
+      return false;
+    }
+  }
+#endif
+  return true;
 }
 
 std::size_t SystemQueueSize(QSerialPort& port) {

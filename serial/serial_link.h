@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -20,6 +21,7 @@ struct SerialError : std::runtime_error {
 class SerialLink {
  public:
   // Codes CommEvent() reports when OnComm is raised.
+  static constexpr std::int16_t kEventSend = 1;  // bytes the line would not take have all gone
   static constexpr std::int16_t kEventReceive = 2;
   // Line errors, counted by the port's driver; reported before the data they arrived with.
   static constexpr std::int16_t kEventBreak = 1001;
@@ -40,8 +42,15 @@ class SerialLink {
   virtual void SetInBufferCount(int count) = 0;  // 0 discards every received, unread byte
   // SerialError when the device has gone; the link has then closed itself, as below.
   virtual void SetOutput(std::span<const std::uint8_t> bytes) = 0;
+  // Bytes given to SetOutput that the system has not taken yet, because the line would not take
+  // them; OnComm reports kEventSend once they have all gone. After a close: those it dropped. A
+  // link that hands every byte to the system at once holds none.
+  [[nodiscard]] virtual std::size_t OutBufferCount() const { return 0; }
   [[nodiscard]] virtual std::int16_t CommEvent() const = 0;
   [[nodiscard]] virtual std::vector<std::uint8_t> Input() = 0;  // every waiting byte, removed
+  // The open port as the operator knows it, "1: /dev/ttyUSB0  FT232R USB UART (A1B2C3)"; empty
+  // while closed.
+  [[nodiscard]] virtual std::string PortName() const = 0;
   // Raised on the thread that owns the link, from its event loop, never from inside another call.
   virtual void SetOnComm(std::function<void()> handler) = 0;
   // The open port went away (adapter unplugged, write failed); the link has closed itself. Comes

@@ -29,36 +29,36 @@ void DeviceModel::AdvanceTo(std::chrono::milliseconds now) {
   }
 }
 
-std::optional<Reading> DeviceModel::Apply(const DeviceCommand& command) {
+std::optional<Readings> DeviceModel::Apply(const Command& command) {
   AdvanceTo(clock_());
   if (shut_down_) return std::nullopt;
-  using Kind = DeviceCommand::Kind;
+  using Kind = Command::Kind;
   switch (command.kind) {
-    case Kind::Position:
+    case Kind::kPosition:
       axes_[static_cast<std::size_t>(command.id)].set_point = command.value;
       break;
-    case Kind::Speed:
+    case Kind::kSpeed:
       axes_[static_cast<std::size_t>(command.id)].speed = command.value;
       break;
-    case Kind::Feedback:
+    case Kind::kFeedback:
       return ReadingNow();
-    case Kind::Run:
+    case Kind::kRun:
       running_ = true;
       break;
-    case Kind::Stop:
+    case Kind::kStop:
       running_ = false;
       break;
-    case Kind::Shutdown:
+    case Kind::kShutdown:
       running_ = false;
       shut_down_ = true;
       break;
-    case Kind::Unknown:
+    case Kind::kUnknown:
       break;
   }
   return std::nullopt;
 }
 
-Reading DeviceModel::ReadingNow() {
+Readings DeviceModel::ReadingNow() {
   AdvanceTo(clock_());
   int load = 0;
   for (const Axis& axis : axes_) {
@@ -78,12 +78,6 @@ bool DeviceModel::AnyMoving() {
   AdvanceTo(clock_());
   return std::any_of(axes_.begin(), axes_.end(),
                      [this](const Axis& axis) { return axis.Moving(running_); });
-}
-
-CommandFrame ReplyBytes(const Reading& reading) {
-  CommandFrame reply{FRAME_HEADER, 0, 0, 0, 0, reading.current, reading.voltage};
-  reply[4] = CheckSum(reply[0], reply[1], reply[2], reply[3]);
-  return reply;
 }
 
 }  // namespace korvalen::sim

@@ -6,18 +6,10 @@
 #include <functional>
 #include <optional>
 
+#include "protocol/command.h"
 #include "protocol/frame.h"
-#include "sim/device_command.h"
 
 namespace korvalen::sim {
-
-// The device's readings as one reply frame carries them.
-struct Reading {
-  std::uint8_t current = 0;
-  std::uint8_t voltage = 0;
-
-  friend bool operator==(const Reading&, const Reading&) = default;
-};
 
 // One axis, addressed by its device ID.
 struct Axis {
@@ -54,10 +46,10 @@ class DeviceModel {
 
   // Applies one accepted command. A shut-down device ignores every further command. Returns the
   // reading to send back for a feedback request, and nothing for every other command.
-  std::optional<Reading> Apply(const DeviceCommand& command);
+  std::optional<Readings> Apply(const Command& command);
 
   // The reading at the clock's present time.
-  [[nodiscard]] Reading ReadingNow();
+  [[nodiscard]] Readings ReadingNow();
 
   [[nodiscard]] bool Running() const { return running_; }
   [[nodiscard]] bool ShutDown() const { return shut_down_; }
@@ -75,9 +67,5 @@ class DeviceModel {
   bool running_ = true;
   bool shut_down_ = false;
 };
-
-// The 7-byte reply to a feedback request: header, two zero bytes, the check byte, then the
-// readings.
-[[nodiscard]] CommandFrame ReplyBytes(const Reading& reading);
 
 }  // namespace korvalen::sim

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-namespace korvalen::sim {
+#include "protocol/command.h"
 
-bool IsWellFormed(std::span<const std::uint8_t, kFrameSize> frame) {
-  return frame[0] == FRAME_HEADER && frame[4] == CheckSum(frame[0], frame[1], frame[2], frame[3]);
-}
+namespace korvalen::sim {
 
 std::vector<CommandFrame> FrameDecoder::Feed(std::span<const std::uint8_t> bytes) {
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());

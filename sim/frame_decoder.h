@@ -31,7 +31,4 @@ class FrameDecoder {
   std::size_t skipped_bytes_ = 0;
 };
 
-// True when byte 0 is the header and byte 4 the check byte of bytes 0..3.
-[[nodiscard]] bool IsWellFormed(std::span<const std::uint8_t, kFrameSize> frame);
-
 }  // namespace korvalen::sim

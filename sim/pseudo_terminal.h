@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/host_serial_link.h"
+#include "serial/port_table.h"
 
 namespace korvalen::sim {
 

@@ -55,11 +55,11 @@ void SimulatedDevice::ReadReady() {
       Q_EMIT FrameRejected();
     }
     for (const CommandFrame& frame : frames) {
-      const ReceivedFrame received{frame, ToCommand(frame)};
+      const ReceivedFrame received{frame, ReadCommand(frame)};
       history_.push_front(received);
       if (history_.size() > kHistorySize) history_.pop_back();
       Q_EMIT FrameReceived(ToBytes(frame));
-      const std::optional<Reading> reading = model_.Apply(received.command);
+      const std::optional<Readings> reading = model_.Apply(received.command);
       Q_EMIT StateChanged();
       if (reading) Answer(*reading);
       if (!pty_.Open()) return;
@@ -67,8 +67,8 @@ void SimulatedDevice::ReadReady() {
   }
 }
 
-void SimulatedDevice::Answer(const Reading& reading) {
-  CommandFrame reply = ReplyBytes(reading);
+void SimulatedDevice::Answer(const Readings& reading) {
+  std::array<std::uint8_t, kFrameSize> reply = ReplyFrame::Encode(reading).Bytes();
   switch (mode_) {
     case FaultMode::None:
       Queue(ToBytes(reply), true);

@@ -8,7 +8,7 @@
 #include <deque>
 #include <string>
 
-#include "sim/device_command.h"
+#include "protocol/command.h"
 #include "sim/device_model.h"
 #include "sim/frame_decoder.h"
 #include "sim/pseudo_terminal.h"
@@ -27,6 +27,8 @@ enum class FaultMode {
   HangUp,          // the line is closed instead of answered
 };
 
+inline constexpr std::size_t kFaultModeCount = static_cast<std::size_t>(FaultMode::HangUp) + 1;
+
 struct FaultSettings {
   std::chrono::milliseconds reply_delay{300};
   std::chrono::milliseconds split_pause{50};
@@ -37,7 +39,7 @@ struct FaultSettings {
 // One frame the device accepted, as it came and as the device read it.
 struct ReceivedFrame {
   CommandFrame bytes{};
-  DeviceCommand command;
+  Command command;
 };
 
 // The positioning device at the far end of a pseudo-terminal, so the panel, its tests and the demo
@@ -93,7 +95,7 @@ class SimulatedDevice : public QObject {
  private:
   void ReadReady();
   void WriteReady();
-  void Answer(const Reading& reading);
+  void Answer(const Readings& reading);
   void Queue(const QByteArray& bytes, bool is_reply);
 
   PseudoTerminal pty_;

@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 #include <memory>
 #include <span>
 
@@ -24,7 +25,8 @@ struct FaultChoice {
   const char* what;
 };
 
-constexpr FaultChoice kFaultChoices[] = {
+// One choice per mode, in the order the modes are declared.
+constexpr auto kFaultChoices = std::to_array<FaultChoice>({
     {FaultMode::None, "Answer normally", "One 7-byte reply at once."},
     {FaultMode::NoReply, "No reply", "Feedback requests are taken but never answered."},
     {FaultMode::DelayedReply, "Delayed reply", "The reply comes after a pause."},
@@ -34,7 +36,8 @@ constexpr FaultChoice kFaultChoices[] = {
     {FaultMode::GarbageBurst, "Garbage burst", "A burst of noise, then the reply."},
     {FaultMode::HangUp, "Hang up",
      "The line closes instead of answering; restart the demo to connect again."},
-};
+});
+static_assert(kFaultChoices.size() == sim::kFaultModeCount, "a choice per fault mode");
 
 // Motion is shown at a pace the eye can follow; anything faster only costs work.
 constexpr int kMotionRefreshMs = 200;
@@ -44,8 +47,11 @@ QString Hex(std::span<const std::uint8_t> bytes) {
 }
 
 QString FrameRow(const sim::ReceivedFrame& frame) {
-  return Hex(frame.bytes) + QStringLiteral("   ") +
-         QString::fromStdString(sim::Describe(frame.command));
+  return Hex(frame.bytes) + QStringLiteral("   ") + QString::fromStdString(Describe(frame.command));
+}
+
+bool AddressesAnAxis(const Command& command) {
+  return command.kind == Command::Kind::kPosition || command.kind == Command::Kind::kSpeed;
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name) {
@@ -134,10 +140,7 @@ SimulatorWindow::SimulatorWindow(sim::SimulatedDevice& device, QWidget* parent)
   // Frames that came before this window existed are shown as well.
   for (const sim::ReceivedFrame& frame : device_.History()) {
     frames_->addItem(FrameRow(frame));
-    if (frame.command.kind == sim::DeviceCommand::Kind::Position ||
-        frame.command.kind == sim::DeviceCommand::Kind::Speed) {
-      addressed_.insert(frame.command.id);
-    }
+    if (AddressesAnAxis(frame.command)) addressed_.insert(frame.command.id);
   }
   Wire();
   ShowState();
@@ -169,10 +172,7 @@ void SimulatorWindow::AddFrame() {
   while (frames_->count() > static_cast<int>(sim::SimulatedDevice::kHistorySize)) {
     std::unique_ptr<QListWidgetItem> oldest(frames_->takeItem(frames_->count() - 1));
   }
-  if (frame.command.kind == sim::DeviceCommand::Kind::Position ||
-      frame.command.kind == sim::DeviceCommand::Kind::Speed) {
-    addressed_.insert(frame.command.id);
-  }
+  if (AddressesAnAxis(frame.command)) addressed_.insert(frame.command.id);
 }
 
 void SimulatorWindow::ShowState() {

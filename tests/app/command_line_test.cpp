@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "app/settings_file.h"
+
 namespace korvalen {
 namespace {
 
@@ -17,11 +22,10 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
   const Case cases[] = {
       {false, {}, -1, ""},
       {false,
-       {"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "255=/dev/by-id/a=b", "--port",
-        "1=/dev/pts/5"},
+       {"--port", "1=/dev/pts/3", "--port=4=/dev/ttyS9", "--port", "255=/dev/by-id/a=b"},
        -1,
        "",
-       {{1, "/dev/pts/5"}, {4, "/dev/ttyS9"}, {255, "/dev/by-id/a=b"}}},
+       {{1, "/dev/pts/3"}, {4, "/dev/ttyS9"}, {255, "/dev/by-id/a=b"}}},
       {false, {"--help"}, 0, "Usage: korvalen [options]", {}, "any number 0 to 255; 0 names no"},
       // Qt's own options pass by for the application to take, one dash or two.
       {false,
@@ -48,6 +52,12 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
       {false, {"--port", "3="}, 2, "korvalen: --port 3=: the device path is empty"},
       {false, {"--port"}, 2, "korvalen: Missing value after '--port'. (see --help)"},
       {false, {"stray"}, 2, "korvalen: unexpected argument 'stray' (see --help)"},
+      // A second value for the same thing is refused, not settled silently.
+      {false,
+       {"--port", "1=/dev/a", "--port", "2=/dev/b", "--port", "1=/dev/c"},
+       2,
+       "korvalen: --port 1=/dev/c: port 1 is already /dev/a"},
+      {false, {"--log", "a", "--log=b"}, 2, "korvalen: --log given twice (a, b)"},
       {true, {}, -1, ""},
       {true, {"--help"}, 0, "Usage: korvalen-demo [options]"},
       {true, {"--version"}, 0, "korvalen-demo " KORVALEN_TEST_VERSION "\n"},
@@ -73,6 +83,70 @@ TEST(CommandLine, TakesPortMappingsHelpAndVersionAndRefusesAnythingElseInOneLine
   EXPECT_FALSE(ParseCommandLine(kPanelProgram, {"korvalen"}).reconnect);
   EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--log", "t.log"}).log, "t.log");
   EXPECT_EQ(ParseCommandLine(kDemoProgram, {"korvalen-demo", "--reconnect"}).exit_code, 2);
+}
+
+TEST(SettingsFile, TakesWhatTheOptionsSayAndNamesEachEntryItIgnores) {
+  // Blanks around, comments, CRLF, a case-blind section and truth; a path kept as written.
+  const Settings good = ParseSettings(
+      "# bench\r\n ; old\r\n log = C:\\logs\\k.log \r\nreconnect=Yes\r\n\r\n[Ports]\r\n1=/dev/x\n "
+      "7 = a b",
+      "f");
+  EXPECT_EQ(std::tie(good.ports, good.log, good.reconnect, good.problems),
+            std::tuple(PortMap{{1, "/dev/x"}, {7, "a b"}}, "C:\\logs\\k.log", true,
+                       std::vector<std::string>{}));
+
+  const Settings bad = ParseSettings(
+      "lgo=x\nlog=\nlog=a\nlog=b\nreconnect=maybe\nreconnect\nreconnect=off\nreconnect=1\n"
+      "[ports]\n0=/dev/a\n256=/dev/a\n1x=/dev/a\n2=\n3=/dev/c\n3=/dev/d\n[serial]\nbaud=9600\n"
+      "[ports]\n4=/dev/e\n",
+      "f");
+  EXPECT_EQ(std::tie(bad.ports, bad.log, bad.reconnect),
+            std::tuple(PortMap{{3, "/dev/c"}, {4, "/dev/e"}}, "a", false));
+  const std::vector<std::string> problems = {
+      "f line 1: lgo=x: unknown key",
+      "f line 2: log=: log needs a file name",
+      "f line 4: log=b: log is given above already",
+      "f line 5: reconnect=maybe: reconnect is true or false",
+      "f line 6: reconnect: expected KEY=VALUE",
+      "f line 8: reconnect=1: reconnect is given above already",
+      "f line 10: 0=/dev/a: the port number must be",
+      "f line 11: 256=/dev/a: the port number",
+      "f line 12: 1x=/dev/a: the port number",
+      "f line 13: 2=: the device path is empty",
+      "f line 15: 3=/dev/d: port 3 is named above",
+      "f line 16: [serial]: unknown section"};
+  ASSERT_EQ(bad.problems.size(), problems.size());
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    EXPECT_EQ(bad.problems[i].rfind(problems[i], 0), 0U) << bad.problems[i];
+  }
+}
+
+TEST(SettingsFile, IsThisUsersUnderXdgConfigHomeAndTheCommandLineWinsPortByPort) {
+  const QTemporaryDir home;
+  const QByteArray old_xdg = qgetenv("XDG_CONFIG_HOME");
+  qputenv("XDG_CONFIG_HOME", home.filePath("xdg").toUtf8());
+  const QString path = home.filePath("xdg/korvalen/korvalen.conf");
+  EXPECT_EQ(SettingsPath(), path);
+  EXPECT_TRUE(ReadSettings(path).problems.empty()) << "no file, nothing to say";
+  ASSERT_TRUE(QDir().mkpath(path));
+  EXPECT_NE(ReadSettings(path).problems.at(0).find(": cannot read it (a folder)"),
+            std::string::npos);
+  ASSERT_TRUE(QDir().rmdir(path));
+
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("log=file.log\nreconnect=true\n[ports]\n1=/dev/file1\n2=/dev/file2\nx=y\n");
+  file.close();
+  CommandLine line =
+      ParseCommandLine(kPanelProgram, {"korvalen", "--port", "1=/dev/line1", "--log", "line.log"});
+  ApplySettings(ReadSettings(path), line);
+  EXPECT_EQ(line.ports, (PortMap{{1, "/dev/line1"}, {2, "/dev/file2"}}));
+  EXPECT_EQ(std::tuple(line.log, line.reconnect, line.problems.size()),
+            std::tuple(std::string("line.log"), true, std::size_t{1}));
+  CommandLine bare;
+  ApplySettings(ReadSettings(path), bare);
+  EXPECT_EQ(bare.log, "file.log");
+  qputenv("XDG_CONFIG_HOME", old_xdg);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // real click in a real window (Xvfb, xdotool) reaching a device named with --port.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "sim/pseudo_terminal.h"
@@ -30,6 +33,7 @@ std::tuple<int, std::string, std::string> RunProgram(const QString& program,
 TEST(Process, WithoutADisplayEitherProgramAnswersOrSaysSoInOneLine) {
   QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(name);
+  headless.insert("XDG_CONFIG_HOME", "/xdg");
   struct Case {
     const char* program;
     QStringList arguments;
@@ -77,6 +81,10 @@ TEST(Process, WithoutADisplayEitherProgramAnswersOrSaysSoInOneLine) {
     EXPECT_EQ(output.rfind(c.output, 0), 0U) << output;
     EXPECT_EQ(c.whole_error ? error : error.substr(0, c.error.size()), c.error);
   }
+  // --help names the settings file where this machine keeps it.
+  EXPECT_NE(std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless))
+                .find("\n  /xdg/korvalen/korvalen.conf\n"),
+            std::string::npos);
 }
 
 // The demo makes its device and panel and runs until it is closed; a fault in that start ends it
@@ -107,6 +115,14 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   if (environment.contains("ASAN_OPTIONS")) {
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":intercept_strndup=0");
   }
+  // The settings file's log is used, and its port 1 gives way to the command line's.
+  const QTemporaryDir home;
+  QDir().mkpath(home.filePath("korvalen"));
+  QFile settings(home.filePath("korvalen/korvalen.conf"));
+  ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+  settings.write("log=" + home.filePath("traffic.log").toUtf8() + "\n[ports]\n1=/dev/no-port\n");
+  settings.close();
+  environment.insert("XDG_CONFIG_HOME", home.path());
   QProcess panel;
   panel.setProcessEnvironment(environment);
   panel.start(KORVALEN_BINARY, {"--port", QString::fromStdString("1=" + device.SlavePath())});
@@ -138,6 +154,9 @@ TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   ASSERT_TRUE(panel.waitForFinished(5'000));
   EXPECT_EQ(panel.exitCode(), 0) << panel.readAllStandardError().toStdString();
   EXPECT_TRUE(device.ReadAvailable().empty());
+  QFile log(home.filePath("traffic.log"));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(log.readAll().contains(" out 80 EF 00 00 91 00 00  shutdown\n"));
 }
 
 }  // namespace

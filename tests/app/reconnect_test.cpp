@@ -87,6 +87,8 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   });
   device.Stop();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.All().empty(); }, 5000));
+  EXPECT_EQ(boxes.All()[0].reason,
+            "the serial port went away; the panel reopens the port when it is back");
   EXPECT_EQ(caption_in_box, "Connect");
   EXPECT_EQ(caption(), "NotConnect");
   EXPECT_EQ(device.Read(1, 300), "") << "nothing is sent at the return";
@@ -129,6 +131,29 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
                            "nothing was sent.\n"
                            "-- disconnect")
                 .arg(link, lines.value(4).mid(14)));
+}
+
+// A launcher shows no terminal: what the settings file or the log could not do is also told in a
+// box, once, after the window shows.
+TEST(PanelOptions, WhatCouldNotBeUsedIsToldInABoxOnceTheWindowShows) {
+  const QTemporaryDir dir;
+  CommandLine line = ParseCommandLine(
+      kPanelProgram, {"korvalen", "--log", dir.filePath("no-such-folder/traffic.log")});
+  line.problems = {"f line 1: lgo=x: unknown key; ignored",
+                   "f line 2: [x]: unknown section; ignored"};
+  HostSerialLink comm(FixedPorts({}));
+  frm_Korvalen window(comm);
+  const test::MessageBoxes boxes;
+  const PanelOptions options(line, window, comm, FixedPorts({}));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.All().size() == 2; }, 5000));
+  EXPECT_EQ(boxes.All()[0].text, "Settings error!");
+  EXPECT_EQ(boxes.All()[0].reason,
+            QString::fromStdString(line.problems[0] + "\n" + line.problems[1]));
+  EXPECT_EQ(boxes.All()[1].text, "Log error!");
+  EXPECT_TRUE(
+      boxes.All()[1].reason.startsWith("cannot open the log " + dir.filePath("no-such-folder")))
+      << boxes.All()[1].reason.toStdString();
 }
 
 }  // namespace

@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTest>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <cmath>
 #include <tuple>
 
 #include "recording_link.h"
@@ -134,6 +137,22 @@ TEST_F(WindowTest, MessageBoxesAreOkOnlyWithoutIconTitledKorvalenWithTheReasonSe
   EXPECT_EQ(box.text + "|" + box.reason, "Connect error!|failed");
 }
 
+// A marked field, drawn in a light and in a dark theme, shows a background of its own behind text
+// that stays readable: far apart in lightness.
+void ExpectMarkedAndReadable(QWidget& window, QLineEdit& field) {
+  const QColor black(0x20, 0x20, 0x20);
+  const QPalette dark(Qt::lightGray, Qt::darkGray, Qt::gray, Qt::black, Qt::darkGray, Qt::lightGray,
+                      Qt::white, black, black);
+  for (const QPalette& theme : {QApplication::palette(), dark}) {
+    window.setPalette(theme);
+    const QColor background =
+        field.grab().toImage().pixelColor(field.width() - 6, field.height() / 2);
+    EXPECT_NE(background, theme.color(QPalette::Base)) << "no mark to be seen";
+    EXPECT_GE(std::abs(background.lightnessF() - theme.color(QPalette::Text).lightnessF()), 0.5);
+  }
+  window.setPalette(QPalette());
+}
+
 TEST_F(WindowTest, ATypedBadIdMarksTheFieldAndSendsNothingUntilAGoodOneIsUsed) {
   auto& id = Find<QLineEdit>(window, "Text1");
   auto& position = Find<QScrollBar>(window, "HScroll2");
@@ -142,6 +161,7 @@ TEST_F(WindowTest, ATypedBadIdMarksTheFieldAndSendsNothingUntilAGoodOneIsUsed) {
   QTest::keyClick(&position, Qt::Key_Right);
   EXPECT_TRUE(link.calls.empty());
   EXPECT_FALSE(id.toolTip().isEmpty());
+  ExpectMarkedAndReadable(window, id);
   id.selectAll();
   QTest::keyClicks(&id, "7");
   QTest::keyClick(&position, Qt::Key_Right);
@@ -149,10 +169,11 @@ TEST_F(WindowTest, ATypedBadIdMarksTheFieldAndSendsNothingUntilAGoodOneIsUsed) {
   EXPECT_TRUE(id.toolTip().isEmpty());
 }
 
-// A wheel turn of `angle` eighths of a degree over the middle of `slider`.
-void Wheel(QScrollBar& slider, int angle) {
+// A wheel turn of `angle` eighths of a degree over the middle of `slider`; a tilt to the right is a
+// negative x.
+void Wheel(QScrollBar& slider, QPoint angle) {
   const QPointF middle = QRectF(slider.rect()).center();
-  QWheelEvent turn(middle, slider.mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton,
+  QWheelEvent turn(middle, slider.mapToGlobal(middle), QPoint(), angle, Qt::NoButton,
                    Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(&slider, &turn);
 }
@@ -162,10 +183,13 @@ void Wheel(QScrollBar& slider, int angle) {
 TEST_F(WindowTest, TheWheelTurnsOnlyAFocusedSliderAStepANotchAndEnterClicksAFocusedButton) {
   auto& position = Find<QScrollBar>(window, "HScroll2");
   Find<QPushButton>(window, "Command3").setFocus();
-  Wheel(position, 120);
+  Wheel(position, {0, 120});
   EXPECT_EQ(position.value(), 1500) << "a wheel passing over the panel moved the device";
   position.setFocus();
-  for (const int angle : {120, 40, 40, 40}) Wheel(position, angle);  // a mouse, then a touchpad
+  // A mouse, then a touchpad, then a tilt wheel to the right and back to the left.
+  for (const QPoint angle : {QPoint(0, 120), {0, 40}, {0, 40}, {0, 40}, {-120, 0}, {120, 0}}) {
+    Wheel(position, angle);
+  }
   const std::tuple<const char*, Qt::Key, Qt::KeyboardModifier> presses[] = {
       {"Command3", Qt::Key_Return, Qt::NoModifier},
       {"Command4", Qt::Key_Enter, Qt::KeypadModifier},
@@ -176,10 +200,94 @@ TEST_F(WindowTest, TheWheelTurnsOnlyAFocusedSliderAStepANotchAndEnterClicksAFocu
   }
   EXPECT_EQ(link.calls,
             (Calls{"InBufferCount 0", "Output 80 00 05 E6 95 00 00", "InBufferCount 0",
-                   "Output 80 00 05 F0 8B 00 00", "InBufferCount 0", "Output 80 E8 00 00 98 00 00",
-                   "InBufferCount 0", "Output 80 EB 00 00 95 00 00", "Close"}));
+                   "Output 80 00 05 F0 8B 00 00", "InBufferCount 0", "Output 80 00 05 FA 81 00 00",
+                   "InBufferCount 0", "Output 80 00 05 F0 8B 00 00", "InBufferCount 0",
+                   "Output 80 E8 00 00 98 00 00", "InBufferCount 0", "Output 80 EB 00 00 95 00 00",
+                   "Close"}));
   EXPECT_EQ(window.Caption(Control::Command1) + "|" + window.Caption(Control::Command4),
             "Connect|GO");
+}
+
+// The controls that take the keyboard focus.
+std::vector<QWidget*> Focusable(const QWidget& window) {
+  std::vector<QWidget*> controls;
+  for (QWidget* const child : window.findChildren<QWidget*>()) {
+    if ((child->focusPolicy() & Qt::TabFocus) != 0) controls.push_back(child);
+  }
+  return controls;
+}
+
+// In each style Qt has here (Fusion, which is the platform's on Linux, and Windows), the pixels
+// around a control change when the focus comes to it.
+TEST_F(WindowTest, EveryControlShowsTheFocusInEveryStyle) {
+  const QString style = QApplication::style()->name();
+  for (const QString& name : QStyleFactory::keys()) {
+    QApplication::setStyle(name);
+    const std::vector<QWidget*> controls = Focusable(window);
+    std::vector<QImage> shots;
+    for (QWidget* const control : controls) {
+      control->setFocus();
+      shots.push_back(window.grab().toImage());
+    }
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      const QRect around = controls[i]->geometry().adjusted(-3, -3, 3, 3);
+      EXPECT_NE(shots[i].copy(around), shots[(i + 1) % shots.size()].copy(around))
+          << name.toStdString() << ": " << controls[i]->objectName().toStdString();
+    }
+  }
+  QApplication::setStyle(style);
+}
+
+// Esc clicks Stop from whichever control has the focus, exactly as a click would; while the button
+// says GO, Esc does nothing: no key starts the device.
+TEST_F(WindowTest, EscAnywhereClicksStopButNeverGo) {
+  for (QWidget* const control : Focusable(window)) {
+    SCOPED_TRACE(control->objectName().toStdString());
+    Click("Command3");
+    link.calls.clear();
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Escape);
+    QTest::keyClick(control, Qt::Key_Escape);
+    EXPECT_EQ(link.calls, (Calls{"InBufferCount 0", "Output 80 EB 00 00 95 00 00"}));
+    EXPECT_EQ(window.Caption(Control::Command4), "GO");
+    EXPECT_EQ(window.State().FeedbackMode(), 0);
+    Click("Command4");
+  }
+  EXPECT_TRUE(Find<QPushButton>(window, "Command4").toolTip().contains("Esc"));
+}
+
+TEST_F(WindowTest, AFeedbackRequestUnansweredForASecondMarksBothReadingsUntilAReplyShows) {
+  auto& current = Find<QLineEdit>(window, "Text3");
+  Click("Command3");
+  ASSERT_TRUE(QTest::qWaitFor([&current] { return !current.toolTip().isEmpty(); }, 5000));
+  EXPECT_TRUE(current.toolTip().startsWith("no reply to the feedback request of "));
+  EXPECT_EQ(Find<QLineEdit>(window, "Text4").toolTip(), current.toolTip());
+  ExpectMarkedAndReadable(window, current);
+  link.Receive({0x80, 0x00, 0x00, 0x00, 0x80, 0x2A, 0x0C});
+  EXPECT_TRUE(current.toolTip().startsWith("this value came at "));
+  EXPECT_EQ(current.grab().toImage().pixelColor(current.width() - 6, current.height() / 2),
+            window.palette().color(QPalette::Base));
+}
+
+// Screen readers name each slider and field by its label, and hear from the connect button whether
+// the panel is connected; its tooltip says the same, with the port held.
+TEST_F(WindowTest, ScreenReadersHearEachControlByItsLabelAndWhetherThePanelIsConnected) {
+  const std::pair<const char*, const char*> names[] = {
+      {"HScroll1", "ID"},    {"Text1", "ID"},       {"HScroll2", "Position"},
+      {"Text2", "Position"}, {"HScroll3", "Speed"}, {"Text5", "Speed"},
+      {"Text3", "Current"},  {"Text4", "Voltage"},  {"Text6", "Comm Port"}};
+  const auto said = [this](const char* control, QAccessible::Text text) {
+    return QAccessible::queryAccessibleInterface(&Find<QWidget>(window, control))
+        ->text(text)
+        .toStdString();
+  };
+  for (const auto& [control, name] : names) EXPECT_EQ(said(control, QAccessible::Name), name);
+  const std::string held = said("Command1", QAccessible::Description);
+  EXPECT_TRUE(held.starts_with("connected since ") && held.ends_with(" to port 1: /dev/ttyUSB0"))
+      << held;
+  EXPECT_EQ(Find<QPushButton>(window, "Command1").toolTip().toStdString(), held);
+  Click("Command1");
+  EXPECT_EQ(said("Command1", QAccessible::Description), "not connected");
 }
 
 TEST_F(WindowTest, ThePortTooltipIsAskedForAfreshEachTimeItShows) {

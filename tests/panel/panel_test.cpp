@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -77,6 +78,7 @@ TEST(PanelCommands, EachSendsItsFrameRightAfterDiscardingWaitingInput) {
     EXPECT_TRUE(r.view.messages.empty());
     EXPECT_EQ(r.view.shown[Control::Command4], caption_after);
     EXPECT_EQ(r.view.ends, exit ? 1 : 0);
+    EXPECT_EQ(r.panel.ExitCode(), 0);
     r.link.Receive(kReply);
     EXPECT_EQ(r.Readings(), call == &P::Command3_Click ? " 42| 12" : "0|0");
   }
@@ -171,14 +173,31 @@ TEST(PanelLink, ALostOrFailingPortIsClosedAndReportedOnce) {
       EXPECT_EQ(r.view.messages, Calls{failing.empty() ? kLost : "Connect error!|failed"});
     }
   }
-  // A port that goes while its input is cleared gets no write; the link's own notice reports it.
-  for (const auto call : kSenders) {
-    Rig r("1");
-    r.link.vanish_on_clear = true;
-    (r.panel.*call)();
-    EXPECT_EQ(r.link.calls, Calls{"InBufferCount 0"});
-    r.link.LosePort();
-    EXPECT_EQ(r.view.messages, Calls{kLost});
+  // The link closes itself at a loss and says so from the event loop, a turn later: a procedure
+  // that runs in between, or whose clear met the loss, finds the port closed while the caption
+  // says "NotConnect", and tells the operator at once; the notice adds nothing. Exit ends all the
+  // same, with the exit code that says the device may still be running.
+  std::vector<void (P::*)()> procedures = kSenders;
+  procedures.insert(procedures.end(), {&P::Command1_Click, &P::Command2_Click});
+  for (const bool on_clear : {false, true}) {
+    for (const auto call : procedures) {
+      const bool exit = call == &P::Command2_Click;
+      if (on_clear && call == &P::Command1_Click) continue;  // a disconnect clears nothing
+      Rig r("1");
+      r.link.vanish_on_clear = on_clear;
+      r.link.open = on_clear;
+      (r.panel.*call)();
+      EXPECT_EQ(r.link.calls, on_clear ? Calls{"InBufferCount 0"} : Calls{}) << "no write";
+      EXPECT_EQ(r.view.shown[Control::Command1], "Connect");
+      const Calls told = r.view.messages;
+      r.link.LosePort();
+      EXPECT_EQ(told, Calls{exit ? "Connect error!|the serial port went away before the shutdown "
+                                   "frame could be sent"
+                                 : kLost});
+      EXPECT_EQ(r.view.messages, told) << "told once";
+      EXPECT_EQ(r.view.ends, exit ? 1 : 0);
+      EXPECT_EQ(r.panel.ExitCode(), exit ? Panel::kShutdownNotDelivered : 0);
+    }
   }
 }
 
@@ -194,6 +213,7 @@ TEST(PanelExit, AShutdownFrameThatCannotGoIsReportedOnceAndTheProgramStillEnds) 
     EXPECT_FALSE(r.link.open);
     EXPECT_EQ(r.view.messages.size(), 1u);
     EXPECT_EQ(r.view.ends, 1);
+    EXPECT_EQ(r.panel.ExitCode(), Panel::kShutdownNotDelivered);
   }
 }
 
@@ -214,6 +234,54 @@ TEST(PanelReplies, ExactlySevenBytesAfterAFeedbackRequestShowWithALeadingBlank) 
     // A receive event drains everything; any other event reads nothing.
     EXPECT_EQ(r.link.calls, event == 2 ? Calls{"Input"} : Calls{});
   }
+}
+
+// Each reading says when it came. A feedback request left a second without a shown reply, or the
+// connection it came over closing, marks both fields until a reply is shown; the readings' texts
+// stay. While connected, Command1 says which port is held and since when.
+TEST(PanelReplies, TheReadingsSayWhenTheyCameAndAreMarkedOnceNoLongerCurrent) {
+  Rig r;
+  r.view.shown[Control::Text6] = "1";
+  const auto request = [&r] { r.panel.Command3_Click(); };
+  const auto timer = [&r] { r.panel.Timer1_Timer(); };
+  const auto connect = [&r] { r.panel.Command1_Click(); };
+  const auto answered = [&r] { r.panel.Command3_Click(), r.link.Receive(kReply); };
+  const std::string late = "*no reply to the feedback request of ";
+  // Milliseconds after 10:00, step, both readings' note ('*' first if marked) and Command1's;
+  // empty: as it was.
+  const std::tuple<int, std::function<void()>, std::string, std::string> steps[] = {
+      {0, connect, "", "connected since 10:00:00.000 to port 1: /dev/ttyUSB0"},
+      {1000, request, "", ""},
+      {2000, timer, late + "10:00:01.000; no value has come yet", ""},
+      {3045, answered, "this value came at 10:00:03.045", ""},
+      {3500, timer, "", ""},
+      {4000, request, "", ""},
+      {4100, [&r] { r.panel.HScroll2_Change(), r.link.Receive(kReply); }, "", ""},
+      {5000, timer, late + "10:00:04.000; this value came at 10:00:03.045", ""},
+      {6000, [&r] { r.link.LosePort(); },
+       late + "10:00:04.000; from the last connection, closed at 10:00:06.000; this value came "
+              "at 10:00:03.045",
+       "not connected"},
+      {7000, connect, "", "connected since 10:00:07.000 to port 1: /dev/ttyUSB0"},
+      {8000, answered, "this value came at 10:00:08.000", ""},
+      {9000, [&] { request(), connect(), timer(); },
+       "*from the last connection, closed at 10:00:09.000; this value came at 10:00:08.000",
+       "not connected"}};
+  EXPECT_EQ(r.view.notes[Control::Command1], "not connected");
+  std::string readings_note;
+  std::string port_note;
+  for (const auto& [time, step, readings, port] : steps) {
+    SCOPED_TRACE(time);
+    r.view.time_of_day = std::chrono::hours(10) + std::chrono::milliseconds(time);
+    step();
+    if (!readings.empty()) readings_note = readings;
+    if (!port.empty()) port_note = port;
+    for (const Control field : {Control::Text3, Control::Text4}) {
+      EXPECT_EQ((r.view.marks[field].empty() ? "" : "*") + r.view.notes[field], readings_note);
+    }
+    EXPECT_EQ(r.view.notes[Control::Command1], port_note);
+  }
+  EXPECT_EQ(r.Readings(), " 42| 12");
 }
 
 TEST(PanelEnd, AfterTheEndNoProcedureNorLinkEventDoesAnything) {

@@ -33,11 +33,13 @@ class RecordingLink : public SerialLink {
     if (vanish_on_clear) open = false;
   }
   void SetOutput(std::span<const std::uint8_t> bytes) override { Record("Output " + ToHex(bytes)); }
+  [[nodiscard]] std::size_t OutBufferCount() const override { return held; }
   [[nodiscard]] std::int16_t CommEvent() const override { return event; }
   [[nodiscard]] std::vector<std::uint8_t> Input() override {
     Record("Input");
     return std::exchange(waiting, {});
   }
+  [[nodiscard]] std::string PortName() const override { return open ? "1: /dev/ttyUSB0" : ""; }
   void SetOnComm(std::function<void()> handler) override { on_comm = std::move(handler); }
   void SetOnPortLost(std::function<void()> handler) override { on_lost = std::move(handler); }
 
@@ -56,6 +58,7 @@ class RecordingLink : public SerialLink {
   // The port goes while its input is cleared and the clear does not say so, as the seam allows:
   // the loss then comes only from the link's own notice, later, from its event loop.
   bool vanish_on_clear = false;
+  std::size_t held = 0;  // what OutBufferCount says
   std::int16_t event = 0;
   std::vector<std::uint8_t> waiting;
   std::vector<std::string> calls;

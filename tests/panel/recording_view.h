@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,7 +12,7 @@
 namespace korvalen::testing {
 
 // A window without a toolkit: the controls start as the panel's design has them, and every message
-// box ("prompt|reason"), mark and end is recorded.
+// box ("prompt|reason"), mark, note, wait and end is recorded; the clock shows what a test sets.
 class RecordingView : public PanelView {
  public:
   [[nodiscard]] std::string Text(Control field) const override { return shown.at(field); }
@@ -23,7 +24,15 @@ class RecordingView : public PanelView {
     messages.push_back(prompt + "|" + reason);
     if (while_box_open) while_box_open();
   }
-  void SetInvalid(Control field, const std::string& reason) override { marks[field] = reason; }
+  void SetInvalid(Control field, const std::string& reason) override {
+    marks[field] = notes[field] = reason;
+  }
+  void SetNote(Control control, const std::string& note) override {
+    marks[control] = "";
+    notes[control] = note;
+  }
+  [[nodiscard]] std::chrono::milliseconds TimeOfDay() const override { return time_of_day; }
+  void SetTimer1(std::chrono::milliseconds interval) override { timer1 = interval; }
   void End() override { ++ends; }
 
   // The text of every field and the caption of every button.
@@ -35,6 +44,9 @@ class RecordingView : public PanelView {
   std::map<Control, std::int16_t> values{
       {Control::HScroll1, 0}, {Control::HScroll2, 1500}, {Control::HScroll3, 100}};
   std::map<Control, std::string> marks;  // an empty reason is a cleared mark
+  std::map<Control, std::string> notes;  // each control's tooltip, marked or not
+  std::chrono::milliseconds time_of_day{};
+  std::chrono::milliseconds timer1{};  // zero: stopped
   std::vector<std::string> messages;
   std::function<void()> while_box_open;
   int ends = 0;

@@ -7,8 +7,77 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "panel/panel.h"
+#include "recording_link.h"
+#include "recording_view.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
+
 namespace korvalen {
 namespace {
+
+// The file's lines without their times.
+QStringList Lines(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+  for (QString& line : lines) line = line.section(' ', 1);
+  return lines;
+}
+
+// The frames are `out` only once the link no longer holds them; the last one a close dropped never
+// went; the line's errors and the window's close are said; the start names its clock's offset.
+TEST(TrafficLog, SaysWhatTheSystemTookWhatItNeverTookAndWhatTheLineAndTheWindowDid) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath("traffic.log");
+  testing::RecordingView view;
+  testing::RecordingLink link;
+  Panel panel(view, link);
+  {
+    TrafficLog log(
+        path,
+        [] {
+          return PortEntry{"/dev/ttyUSB0", "FT232R USB UART", "A1B2C3"};
+        },
+        [](const std::string& report) { ADD_FAILURE() << report; });
+    panel.SetObserver(&log);
+    panel.Command1_Click();
+    panel.Command3_Click();
+    link.held = 3;
+    panel.Command4_Click();
+    link.Receive({}, SerialLink::kEventFrame);
+    link.Receive({}, SerialLink::kEventSend);
+    link.held = 7;
+    panel.HScroll2_Change();
+    link.held = 14;
+    panel.Command4_Click();
+    link.held = 7;  // what the close dropped
+    panel.WindowClosed();
+    panel.SetObserver(nullptr);
+  }
+  QStringList lines = Lines(path);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(QRegularExpression(R"(^-- \S+ \S* started \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3})"
+                                 R"(([+-]\d\d:\d\d|Z)$)")
+                  .match(lines.takeFirst())
+                  .hasMatch());
+  EXPECT_EQ(lines, QStringList({
+                       "-- connect port 1 /dev/ttyUSB0 19200,N,8,2 (FT232R USB UART, serial "
+                       "number A1B2C3)",
+                       "out 80 E8 00 00 98 00 00  feedback request",
+                       "-- line error: framing (a wrong baud rate or line settings?)",
+                       "out 80 EB 00 00 95 00 00  stop",
+                       "out 80 00 05 DC 9F 00 00  position id 0 1500",
+                       "-- unsent 80 EB 00 01 94 00 00  run (the port closed before the system "
+                       "took it)",
+                       "-- window closed: port released, no shutdown frame sent",
+                   }));
+}
 
 TEST(TrafficLog, AFullFileBecomesFileDotOneInPlaceOfTheOlderOneAndANewFileStarts) {
   const QTemporaryDir dir;
@@ -24,7 +93,7 @@ TEST(TrafficLog, AFullFileBecomesFileDotOneInPlaceOfTheOlderOneAndANewFileStarts
     TrafficLog log(
         path, {}, [](const std::string& report) { ADD_FAILURE() << report; }, kLimit);
     for (int id = 0; id < 10; ++id) {
-      log.Sent(PositionFrame(id, 1500));
+      log.Sent(PositionFrame(id, 1500), 0);
       EXPECT_TRUE(id > 0 || QFileInfo(path).size() == 360) << "written later, never in the event";
       log.Flush();
     }
@@ -49,7 +118,7 @@ TEST(TrafficLog, AFileThatCannotBeOpenedOrWrittenIsReportedOnce) {
     {
       TrafficLog log(path, {}, [&](const std::string& report) { reports.push_back(report); });
       for (int i = 0; i < 3; ++i) {
-        log.Sent(FeedbackFrame());
+        log.Sent(FeedbackFrame(), 0);
         log.Flush();
       }
     }
@@ -57,6 +126,53 @@ TEST(TrafficLog, AFileThatCannotBeOpenedOrWrittenIsReportedOnce) {
     EXPECT_NE(reports[0].find(path), std::string::npos) << reports[0];
   }
 }
+
+#ifdef Q_OS_UNIX
+// Renaming what the path names would move a link in place of its target, or, as root, a device
+// node or a pipe a reader waits on. Only a regular file is renamed; the rest is written through.
+TEST(TrafficLog, AFullLogThatIsNoRegularFileIsWrittenThroughAndNeverRenamed) {
+  const QTemporaryDir dir;
+  const QString path = dir.filePath("traffic.log");
+  const QByteArray name = QFile::encodeName(path);
+  const QByteArray target = QFile::encodeName(dir.filePath("target"));
+  const std::pair<mode_t, int (*)(const char*, const char*)> kinds[] = {
+      {S_IFLNK, [](const char* at, const char* to) { return ::symlink(to, at); }},
+      {S_IFIFO, [](const char* at, const char*) { return ::mkfifo(at, 0600); }},
+      // Where /dev/null is, made here, so a fault renames nothing of the system's.
+      {S_IFCHR,
+       [](const char* at, const char*) { return ::mknod(at, S_IFCHR | 0600, makedev(1, 3)); }}};
+  for (const auto& [type, make] : kinds) {
+    SCOPED_TRACE(type);
+    QFile::remove(path);
+    ASSERT_EQ(make(name.constData(), target.constData()), 0) << "as root";
+    const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK);  // a pipe's reader
+    {
+      TrafficLog log(
+          path, {}, [](const std::string& report) { ADD_FAILURE() << report; }, 100);
+      for (int id = 0; id < 10; ++id) {
+        log.Sent(PositionFrame(id, 1500), 0);
+        log.Flush();
+      }
+    }
+    struct stat status {};
+    ASSERT_EQ(::lstat(name.constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & S_IFMT, type);
+    EXPECT_FALSE(QFileInfo::exists(path + ".1"));
+    QByteArray written;
+    if (type == S_IFLNK) {
+      QFile file(target);
+      EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+      written = file.readAll();
+    } else if (type == S_IFIFO) {
+      char bytes[4096];
+      written =
+          QByteArray(bytes, static_cast<int>(std::max<ssize_t>(::read(reader, bytes, 4096), 0)));
+    }
+    EXPECT_EQ(written.count("position id"), type == S_IFCHR ? 0 : 10) << written.constData();
+    ::close(reader);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace korvalen

@@ -1,5 +1,7 @@
 #include "protocol/frame.h"
 
+#include "protocol/command.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -53,6 +55,29 @@ TEST(Frame, BuildFrameRefusesEveryByteOutside0To255AndNamesIt) {
         EXPECT_THAT(error.what(), ::testing::HasSubstr(named));
       }
     }
+  }
+}
+
+// The log and the simulated device both read frames through this: byte 1 from 0x80 to 0xE7 is
+// neither an ID (0 to 127) nor a command code, so 0x90 names no device.
+TEST(Command, ReadsAndDescribesEveryCommandAndNothingElse) {
+  using Kind = Command::Kind;
+  const std::tuple<CommandFrame, Command, std::string> cases[] = {
+      {PositionFrame(127, 2400), {Kind::kPosition, 127, 2400}, "position id 127 2400"},
+      {SpeedFrame(3, 1), {Kind::kSpeed, 3, 1}, "speed id 3 1"},
+      {FeedbackFrame(), {Kind::kFeedback}, "feedback request"},
+      {RunStopFrame(true), {Kind::kRun}, "run"},
+      {RunStopFrame(false), {Kind::kStop}, "stop"},
+      {ShutdownFrame(), {Kind::kShutdown}, "shutdown"},
+      {BuildFrame(0x90, 5, 0xDC), {}, "unknown command"},
+      {BuildFrame(CMD_SPEED, 128, 1), {}, "unknown command"},
+      {BuildFrame(CMD_RUNSTOP, 0, 2), {}, "unknown command"},
+      {BuildFrame(CMD_FEEDBACK, 0, 1), {}, "unknown command"},
+      {BuildFrame(CMD_SHUTDOWN, 1, 0), {}, "unknown command"},
+      {BuildFrame(0xEA, 0, 0), {}, "unknown command"}};
+  for (const auto& [frame, command, text] : cases) {
+    EXPECT_EQ(ReadCommand(frame), command) << ToHex(frame);
+    EXPECT_EQ(Describe(ReadCommand(frame)), text) << ToHex(frame);
   }
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "panel/frm_korvalen.h"
+#include "serial/host_serial_link.h"
 #include "sim/simulated_device.h"
 #include "tests/panel/scroll_bar_part.h"
 #include "tests/support/controls.h"
@@ -52,6 +53,7 @@ struct Bench final : SerialLink {
     outputs.emplace_back(bytes.begin(), bytes.end());
     comm.SetOutput(bytes);
   }
+  std::size_t OutBufferCount() const override { return comm.OutBufferCount(); }
   std::int16_t CommEvent() const override { return comm.CommEvent(); }
   Bytes Input() override {
     reads.push_back(comm.Input());
@@ -59,6 +61,7 @@ struct Bench final : SerialLink {
     bytes_read += reads.back().size();
     return reads.back();
   }
+  std::string PortName() const override { return comm.PortName(); }
   void SetOnComm(std::function<void()> on) override { comm.SetOnComm(std::move(on)); }
   void SetOnPortLost(std::function<void()> on) override { comm.SetOnPortLost(std::move(on)); }
 
@@ -316,11 +319,13 @@ TEST(ExitWhileDeviceSlow, ShutdownFrameArrivesWholeOrTheOperatorIsToldWithinTheB
     });
     QTimer::singleShot(20000, &bench.window, [] { QCoreApplication::exit(99); });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(QApplication::exec(), 0) << "Exit must end the program";
+    EXPECT_EQ(QApplication::exec(), arrives ? 0 : Panel::kShutdownNotDelivered)
+        << "Exit must end the program, and say whether the device heard it";
     const auto took = std::chrono::steady_clock::now() - start;
     reader.join();
 
     EXPECT_FALSE(bench.comm.PortOpen());
+    EXPECT_EQ(bench.comm.OutBufferCount(), arrives ? 0U : 21U) << "what the close dropped";
     EXPECT_EQ(bench.outputs, (std::vector<Bytes>{kPosition1510, kPosition1520, kShutdown}));
     if (arrives) {
       EXPECT_EQ(received, expected) << "the backlog and then the shutdown frame, whole, in order";

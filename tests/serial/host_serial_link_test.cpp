@@ -1,16 +1,29 @@
 #include "serial/host_serial_link.h"
 
+#include <dlfcn.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <atomic>
 #include <ctime>
+#include <future>
 #include <memory>
 #include <numeric>
 #include <thread>
 
 #include "sim/pseudo_terminal.h"
+
+// A transmitter its driver never reports empty, while a test holds it: tcdrain waits on it until
+// the test lets go.
+std::atomic<bool> transmitter_held = false;
+
+extern "C" int tcdrain(int fd) {
+  while (transmitter_held) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  static const auto system_tcdrain = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "tcdrain"));
+  return system_tcdrain(fd);
+}
 
 namespace korvalen {
 namespace {
@@ -109,6 +122,44 @@ TEST_F(HostSerialLinkTest, OutputLeavesAtOnceInOrderAndAllOfItBeforeACloseOrDest
     EXPECT_TRUE(std::equal(got.begin(), got.end(), sent.begin() + 7, sent.end()))
         << got.size() << (destroy ? " destroyed" : " closed");
   }
+}
+
+// What the line cannot take yet waits in the link, counted, and goes as the line takes it;
+// kEventSend says, from the event loop, once, that all of it has gone to the system.
+TEST_F(HostSerialLinkTest, BytesTheLineCannotTakeYetAreCountedUntilTheSystemTakesThem) {
+  std::vector<std::int16_t> events;
+  link_.SetOnComm([&] { events.push_back(link_.CommEvent()); });
+  link_.SetPortOpen(true);
+  const Bytes sent = Counting(70'000);
+  link_.SetOutput(sent);
+  EXPECT_GT(link_.OutBufferCount(), 0U);
+  Bytes got;
+  std::thread reader([&] { got = pty_.Read(sent.size(), 10s); });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !events.empty(); }, 10'000));
+  reader.join();
+  EXPECT_EQ(events, std::vector<std::int16_t>{SerialLink::kEventSend});
+  EXPECT_EQ(link_.OutBufferCount(), 0U);
+  EXPECT_EQ(got, sent);
+}
+
+// The close's bound holds past an empty queue too: a transmitter that never empties is not waited
+// for without a bound. Should the close wait on it, the watchdog lets go after a minute.
+TEST_F(HostSerialLinkTest, ACloseNeverWaitsUnboundedForTheTransmitter) {
+  link_.SetPortOpen(true);
+  link_.SetOutput(Counting(7));
+  transmitter_held = true;
+  std::promise<void> closed;
+  std::atomic<bool> let_go = false;
+  std::thread watchdog([&let_go, done = closed.get_future()] {
+    if (done.wait_for(60s) == std::future_status::timeout) let_go = true;
+    transmitter_held = false;
+  });
+  link_.SetPortOpen(false);
+  closed.set_value();
+  watchdog.join();
+  EXPECT_FALSE(let_go) << "the close waited on the transmitter until the watchdog let go";
+  EXPECT_FALSE(link_.PortOpen());
+  EXPECT_EQ(pty_.ReadAvailable(), Counting(7));
 }
 
 TEST_F(HostSerialLinkTest, OpenFailureNamesTheMissingPortAndListsTheOthers) {

@@ -99,5 +99,27 @@ TEST(PortTable, DescriptionListsEveryPortWithWhatIsKnownAndTheMappedOnesInTheirP
   EXPECT_EQ(PortTable().Describe(), "no serial ports found");
 }
 
+// A lost port's return is taken only for the device that was lost, as far as the host can tell.
+TEST(PortTable, TheSameDeviceBySerialNumberElseByIdNameElsePath) {
+  const std::string usb0 = "/dev/ttyUSB0";
+  const std::string by_id = "/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0";
+  const std::tuple<PortEntry, PortEntry, bool> cases[] = {
+      // The serial number decides, whatever the path and by-id name.
+      {{usb0, "", "A1B2C3", "x"}, {"/dev/ttyUSB1", "", "A1B2C3", "y"}, true},
+      {{usb0, "", "A1B2C3", by_id}, {usb0, "", "Z9", by_id}, false},
+      {{usb0, "", ""}, {usb0, "", "A1B2C3"}, false},
+      // Without one, the by-id name, whatever the path.
+      {{usb0, "", "", by_id}, {"/dev/ttyUSB1", "", "", by_id}, true},
+      {{usb0, "", "", by_id}, {usb0, "", "", by_id + "x"}, false},
+      {{usb0, "", ""}, {usb0, "", "", by_id}, false},
+      // Without either, any device at the path.
+      {{"/tmp/port", "named with --port", ""}, {"/tmp/port", "", ""}, true},
+      {{usb0, "", ""}, {"/dev/ttyUSB1", "", ""}, false}};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(IsSameDevice(std::get<0>(cases[i]), std::get<1>(cases[i])), std::get<2>(cases[i]))
+        << "case " << i;
+  }
+}
+
 }  // namespace
 }  // namespace korvalen

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Windows program as an operator meets it, under Wine: the installer installs silently into
 # the prefix in $WINEPREFIX; the installed korvalen.exe starts on a virtual X server with COM1 one
-# end of a pseudo-terminal pair; real clicks on Connect (port 1), the position slider's right arrow,
-# Stop and Exit must reach the other end as exactly their three frames, in order, and the program
-# must end; the uninstaller must then take it all away again. A screenshot of the connected panel
-# is left in OUT_DIR.
+# end of a pseudo-terminal pair, with the engineer's settings file asking for --reconnect as a
+# program started from the Start menu has no options; real clicks on Connect (port 1), the position
+# slider's right arrow and Stop must reach the other end as exactly their frames, in order; then
+# COM1's pair goes and comes back, as an adapter pulled out and plugged in again, and the program
+# must reopen COM1 by itself, so that the next arrow click and Exit reach the new pair's far end; the
+# program must end; the uninstaller must then take it all away again. A screenshot of the connected
+# panel is left in OUT_DIR.
 #   operator_session.sh SETUP_EXE VERSION OUT_DIR
 set -euo pipefail
 
@@ -41,7 +44,15 @@ grep -q "DisplayVersion *REG_SZ *$version" <<<"$listed" || fail "the program lis
 
 com="$out/com1"
 "$here/com_port.sh" start "$com"
-trap '"$here/com_port.sh" stop "$com"' EXIT
+# This user's settings file, where the program looks for it: %APPDATA%\korvalen\korvalen.conf.
+# This wine starts the Wine server the program uses too, and the server keeps its error output.
+# COM1 becomes the server's terminal, so when the pair goes the server is sent the hang-up and
+# prints its whole state there: noise, not the session's.
+appdata=$(winepath -u "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")
+settings="$appdata/korvalen/korvalen.conf"
+mkdir -p "$(dirname "$settings")"
+printf 'reconnect=true\r\n' >"$settings"
+trap '"$here/com_port.sh" stop "$com"; rm -f "$settings"' EXIT
 
 received() { stat -c %s "$com/received"; }
 wait_for_bytes() {
@@ -78,13 +89,33 @@ click 64 108   # Stop
 wait_for_bytes 14
 sleep 0.5
 xwd -silent -id "$window" | xwdtopnm 2>/dev/null | pnmtopng >"$out/korvalen-connected.png"
-click 180 190  # Exit
+
+# The adapter pulled out: COM1's pair goes. Feedback's frame finds it gone, and the program says so
+# in a box of its own.
+"$here/com_port.sh" stop "$com"
+click 64 76    # Feedback
+box=$(timeout 20 bash -c "until xdotool search --onlyvisible --name '^Korvalen\$' | grep -vx '$window'; do
+  sleep 0.2; done" | head -n 1) || fail "no box about the lost COM1 within 20 s"
+# Plugged in again: a new pair under the same names. The program reopens COM1 by itself, without
+# a click: a process of Wine's holds the new pseudo-terminal open.
+"$here/com_port.sh" again "$com"
+pts=$(readlink -f "$com/com1")
+socat_pid=$(cat "$com/socat.pid")
+timeout 20 bash -c "until find /proc/[0-9]*/fd -lname '$pts' 2>/dev/null | grep -vq '^/proc/$socat_pid/'; do
+  sleep 0.2; done" || fail "the program did not reopen COM1 within 20 s of its return"
+# The box answered with Return over it (Wine may leave its window mapped a while after it closes),
+# then the next click reaches the new far end: a click the box still held off would send nothing.
+xdotool mousemove --window "$box" 20 20 key Return
+sleep 1
+click 244 98   # HScroll2's right arrow: 1510 to 1520
 wait_for_bytes 21
+click 180 190  # Exit
+wait_for_bytes 28
 timeout 10 tail --pid="$program" -f /dev/null || fail "the program did not end after Exit"
 wait "$program" || fail "the program ended with status $?"
 sleep 0.2
 
-expected="80 00 05 e6 95 00 00 80 eb 00 00 95 00 00 80 ef 00 00 91 00 00"
+expected="80 00 05 e6 95 00 00 80 eb 00 00 95 00 00 80 00 05 f0 8b 00 00 80 ef 00 00 91 00 00"
 got=$(od -An -tx1 -v "$com/received" | xargs)
 [ "$got" = "$expected" ] || fail "the device end received '$got', expected '$expected'"
 
@@ -100,4 +131,4 @@ fi
 # Wine's own processes (its desktop among them) end with the session, before the X server goes.
 wineboot --shutdown >/dev/null 2>&1 || true
 wineserver -w
-echo "operator session: installed $version; Connect, arrow, Stop and Exit sent: $got; uninstalled"
+echo "operator session: installed $version; Connect, arrow, Stop, COM1 gone and back (reopened by itself), arrow and Exit sent: $got; uninstalled"

@@ -82,7 +82,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return seen()[0] == " 10"; }, 10'000));
   EXPECT_EQ(seen(),
             (QStringList{" 10", " 239", "Running", "1", "80 00 00 00 80 0A EF",
-                         "0 (0 bytes skipped)", "80 E8 00 00 98 00 00   Feedback request"}));
+                         "0 (0 bytes skipped)", "80 E8 00 00 98 00 00   feedback request"}));
   EXPECT_TRUE(Find<QLabel>(demo.Simulator(), "Line").text().endsWith("19200,N,8,2"));
 
   key("HScroll3", Qt::Key_PageDown);  // speed 99
@@ -96,7 +96,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   key("HScroll1", Qt::Key_Right);
   key("HScroll2", Qt::Key_Left);
   ASSERT_TRUE(frames_seen(5));
-  EXPECT_EQ(seen()[6], "80 01 09 56 20 00 00   Position ID 1 -> 2390");
+  EXPECT_EQ(seen()[6], "80 01 09 56 20 00 00   position id 1 2390");
   const auto row = [&axes](int r) {
     return QStringList{axes.item(r, 0)->text(), axes.item(r, 1)->text(), axes.item(r, 2)->text()};
   };
@@ -119,11 +119,11 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
 
   // The list keeps the newest frames first and no more than the device remembers.
   for (int i = 0; i < 60; ++i) key("HScroll2", Qt::Key_Left);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return seen()[6].endsWith("ID 1 -> 1790"); }, 10'000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return seen()[6].endsWith("id 1 1790"); }, 10'000));
   auto& frames = Find<QListWidget>(demo.Simulator(), "Frames");
   ASSERT_EQ(frames.count(), 50);
   for (int r = 0; r < 50; ++r) {
-    EXPECT_TRUE(frames.item(r)->text().endsWith(QStringLiteral("ID 1 -> %1").arg(1790 + 10 * r)));
+    EXPECT_TRUE(frames.item(r)->text().endsWith(QStringLiteral("id 1 %1").arg(1790 + 10 * r)));
   }
 
   // Exit must end the running event loop; the guard turns a hang into a failure.
@@ -131,7 +131,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   QTimer::singleShot(10'000, &panel, [] { QCoreApplication::exit(99); });
   ASSERT_EQ(QApplication::exec(), 0);
   ASSERT_TRUE(frames_seen(8) && QTest::qWaitFor([&] { return seen()[2] == "Shut down"; }, 10'000));
-  EXPECT_EQ(seen()[6], "80 EF 00 00 91 00 00   Shutdown");
+  EXPECT_EQ(seen()[6], "80 EF 00 00 91 00 00   shutdown");
   EXPECT_FALSE(panel.isVisible());
 }
 

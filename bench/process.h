@@ -2,7 +2,10 @@
 
 #include <sys/types.h>
 
+#include <QProcess>
+#include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,7 +16,6 @@ namespace korvalen::bench {
 
 // What the scheduler has counted for every thread of a process so far.
 struct ProcessUsage {
-  double cpu_ms = 0;          // utime + stime, at the clock tick's resolution
   double run_ms = 0;          // time on a CPU by schedstat, to the nanosecond
   std::int64_t switches = 0;  // voluntary and forced context switches: each one a wakeup
   int threads = 0;
@@ -21,10 +23,18 @@ struct ProcessUsage {
 
 [[nodiscard]] std::optional<ProcessUsage> Usage(pid_t pid);
 
-// The names of a process's threads, "main, QXcbEventQueue, Thread (pooled) x2".
-[[nodiscard]] std::string ThreadNames(pid_t pid);
-
 // The three load averages as /proc/loadavg gives them.
 [[nodiscard]] std::string LoadAverage();
+
+// Ends a program the bench started, if it has not ended by itself.
+struct KillProcess {
+  void operator()(QProcess* process) const;
+};
+using Child = std::unique_ptr<QProcess, KillProcess>;
+
+// `program` started on the X display with what it prints going to `log`; it is killed when the
+// result goes. Throws std::runtime_error if it cannot start.
+[[nodiscard]] Child StartOnX(const std::string& program, const QStringList& arguments,
+                             const std::string& log);
 
 }  // namespace korvalen::bench
