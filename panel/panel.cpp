@@ -14,7 +14,6 @@ constexpr std::int16_t kHighestId = 127;
 // coming.
 constexpr std::chrono::milliseconds kReplyWait{1000};
 constexpr char kLineSettings[] = "19200,N,8,2";
-constexpr char kWentAway[] = "the serial port went away";
 
 // "10:02:03.120"
 std::string ClockText(std::chrono::milliseconds since_midnight) {
@@ -41,7 +40,7 @@ Panel::Panel(PanelView& view, SerialLink& comm) : view_(view), comm_(comm) {
   comm_.SetOnPortLost([this] {
     // A loss that a failing call has already reported comes here too; the operator hears it once.
     if (ended_ || !shown_open_) return;
-    PortLost(kWentAway);
+    PortLost(WentAway());
   });
   view_.SetNote(Control::Command1, "not connected");
 }
@@ -281,7 +280,7 @@ bool Panel::LinkOpen() {
 
 bool Panel::ReportUnannouncedLoss() {
   if (!shown_open_ || comm_.PortOpen()) return false;
-  PortLost(kWentAway);
+  PortLost(WentAway());
   return true;
 }
 
@@ -300,6 +299,12 @@ void Panel::OpenPort() {
   ShowLinkState();
 }
 
+std::string Panel::WentAway() const {
+  // With a watch the box goes on to say the panel reopens the port itself.
+  return port_return_ != nullptr ? "the serial port went away"
+                                 : "the serial port went away; connect again";
+}
+
 void Panel::PortLost(const std::string& reason) {
   ClosePortQuietly();
   ShowLinkState();
@@ -308,9 +313,9 @@ void Panel::PortLost(const std::string& reason) {
   if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", reason + (port_return_ != nullptr
-                                              ? "; the panel reopens the port when it is back"
-                                              : "; connect again"));
+  view_.MsgBox("Connect error!", port_return_ != nullptr
+                                     ? reason + "; the panel reopens the port when it is back"
+                                     : reason);
   lost_box_open_ = false;
 }
 

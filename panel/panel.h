@@ -69,6 +69,7 @@ class Panel {
   bool ReportUnannouncedLoss();
   // Connect's steps on the link, from PortNumber to a caption that says the port is open.
   void OpenPort();
+  [[nodiscard]] std::string WentAway() const;
   void PortLost(const std::string& reason);
   // The lost device is back: reopened as the last connect opened it, with nothing sent.
   void PortReturned();
