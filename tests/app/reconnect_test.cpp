@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/panel_options.h"
-#include "serial/port_mapping.h"
+#include "app/wired_panel.h"
 #include "tests/support/controls.h"
 
 namespace korvalen {
@@ -59,10 +59,8 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   device.Start();
   const CommandLine line = ParseCommandLine(
       kPanelProgram, {"korvalen", "--port", "1=" + link, "--reconnect", "--log", log});
-  const PortSource ports = WithMappedPorts(line.ports, HostPorts());
-  HostSerialLink comm(ports);
-  frm_Korvalen window(comm);
-  const PanelOptions options(line, window, comm, ports);
+  WiredPanel panel(line);
+  frm_Korvalen& window = panel.Window();
   const auto click = [&window](const char* button) {
     QTest::mouseClick(&test::Find<QPushButton>(window, button), Qt::LeftButton);
   };
@@ -117,19 +115,20 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   for (const auto& match : event.globalMatch(text)) lines += match.captured(1);
   // The device read what the log says went out, and sent what it says came in.
   EXPECT_EQ(lines.mid(1).join(u'\n'),
-            QStringLiteral("-- connect port 1 %1 19200,N,8,2\n"
-                           "out 80 E8 00 00 98 00 00  feedback request\n"
-                           "in 80 00 00 00 80 2A 0C  reply current 42 voltage 12 (shown)\n"
-                           "-- port lost: %2\n"
-                           "-- reconnect port 1 %1 19200,N,8,2 (the device came back)\n"
-                           "in 80 00 00 00 80 01 02  reply current 1 voltage 2 (dropped: no "
-                           "feedback request pending)\n"
-                           "out 80 00 05 E6 95 00 00  position id 0 1510\n"
-                           "out 80 E8 00 00 98 00 00  feedback request\n"
-                           "in 80 00 00 00 80 03 04  reply current 3 voltage 4 (shown)\n"
-                           "-- refused: ID \"200\": The ID must be a number from 0 to 127; "
-                           "nothing was sent.\n"
-                           "-- disconnect")
+            QStringLiteral(
+                "-- connect port 1 %1 19200,N,8,2 (named with --port)\n"
+                "out 80 E8 00 00 98 00 00  feedback request\n"
+                "in 80 00 00 00 80 2A 0C  reply current 42 voltage 12 (shown)\n"
+                "-- port lost: %2\n"
+                "-- reconnect port 1 %1 19200,N,8,2 (named with --port) (the device came back)\n"
+                "in 80 00 00 00 80 01 02  reply current 1 voltage 2 (dropped: no "
+                "feedback request pending)\n"
+                "out 80 00 05 E6 95 00 00  position id 0 1510\n"
+                "out 80 E8 00 00 98 00 00  feedback request\n"
+                "in 80 00 00 00 80 03 04  reply current 3 voltage 4 (shown)\n"
+                "-- refused: ID \"200\": The ID must be a number from 0 to 127; "
+                "nothing was sent.\n"
+                "-- disconnect")
                 .arg(link, lines.value(4).mid(14)));
 }
 
