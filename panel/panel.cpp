@@ -72,7 +72,7 @@ void Panel::Command1_Click() {
   }
   try {
     const Converted<std::uint8_t> port = ToByte(view_.Text(Control::Text6));
-    if (!port.ok()) throw SerialError("the port number must be 0 to 255");
+    if (!port.Ok()) throw SerialError("the port number must be 0 to 255");
     PortNumber_ = port.value;
 
     if (comm_.PortOpen()) {
@@ -234,7 +234,7 @@ std::optional<std::int16_t> Panel::DeviceId() {
   // 127 would turn the frame into a different command.
   const std::string text = view_.Text(Control::Text1);
   const Converted<std::int16_t> id = ToInt16(text);
-  if (!id.ok() || id.value < 0 || id.value > kHighestId) {
+  if (!id.Ok() || id.value < 0 || id.value > kHighestId) {
     constexpr char kReason[] = "The ID must be a number from 0 to 127; nothing was sent.";
     view_.SetInvalid(Control::Text1, kReason);
     if (observer_ != nullptr) observer_->Refused(text, kReason);
@@ -308,9 +308,9 @@ void Panel::PortLost(const std::string& reason) {
   if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", reason + (port_return_ != nullptr
-                                              ? "; the panel reopens the port when it is back"
-                                              : "; connect again"));
+  view_.MsgBox("Connect error!",
+               reason + (port_return_ != nullptr ? "; the panel reopens the port when it is back"
+                                                 : "; connect again"));
   lost_box_open_ = false;
 }
 
