@@ -5,6 +5,7 @@
 
 #include <variant>
 
+#include "app/qt_options.h"
 #include "app/settings_file.h"
 
 namespace korvalen {
@@ -14,6 +15,7 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   parser.setApplicationDescription(QString::fromUtf8(program.description));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
+  AddQtOptions(parser);
   const QCommandLineOption port(
       QStringLiteral("port"),
       QStringLiteral("Make port number N (1 to 255) name the device PATH, in place of the "
@@ -55,8 +57,10 @@ CommandLine ParseCommandLine(const Program& program, const QStringList& argument
   };
   if (!parser.parse(arguments)) return fail(parser.errorText());
   // The parser names the program only when an application object exists; there is none yet.
-  if (parser.isSet(help)) {
+  const bool help_all = parser.isSet(QStringLiteral("help-all"));
+  if (parser.isSet(help) || help_all) {
     QString text = parser.helpText().replace(QStringLiteral("<executable_name>"), name);
+    if (help_all) text += QtOptionsHelp();
     if (program.takes_ports) text += SettingsHelp();
     return finish(0, text);
   }

@@ -41,6 +41,82 @@ if(NOT qtbase_catalogues)
 endif()
 install(FILES ${qtbase_catalogues} DESTINATION translations)
 
+# What the packages owe those whose work they carry: Korvalen's license, a notice naming each DLL
+# with its license and where its source is, the license texts copied from this machine's own files
+# (Debian keeps them with the packages the DLLs come from), and what it takes to build the same Qt
+# again (qt-source/). The texts are written with Windows line ends, for Notepad and the installer.
+set(KORVALEN_QT_MINGW_DIR ${PROJECT_SOURCE_DIR}/../shared/qt6-mingw CACHE PATH
+  "The folder the Windows Qt came from, with its patch, toolchain file and build notes")
+# The Debian source the Windows Qt was built from (the folder's README says so).
+set(QT_BASE_SOURCE_VERSION 6.4.2+dfsg-10)
+set(QT_SERIALPORT_VERSION 6.4.2-2)
+set(QT_VERSION ${Qt6_VERSION})
+
+# The Debian package that installed `file` on this machine: its name, its source and that source's
+# version, and its copyright file.
+function(korvalen_debian_package file prefix)
+  execute_process(COMMAND dpkg-query --search ${file}
+    OUTPUT_VARIABLE owner OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX REPLACE "[:,].*" "" package "${owner}")
+  set(format [=[${Package} ${Version}\n${source:Package} ${source:Version}]=])
+  execute_process(
+    COMMAND dpkg-query --show --showformat=${format} ${package}
+    OUTPUT_VARIABLE versions OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE "\n" ";" versions "${versions}")
+  list(GET versions 0 binary)
+  list(GET versions 1 source)
+  set(${prefix}_PACKAGE "${binary}" PARENT_SCOPE)
+  set(${prefix}_SOURCE "${source}" PARENT_SCOPE)
+  set(${prefix}_COPYRIGHT /usr/share/doc/${package}/copyright PARENT_SCOPE)
+endfunction()
+list(GET KORVALEN_MINGW_RUNTIME 0 libstdcxx)
+set(winpthread ${KORVALEN_MINGW_RUNTIME})
+list(FILTER winpthread INCLUDE REGEX "libwinpthread")
+korvalen_debian_package(${libstdcxx} GCC)
+korvalen_debian_package(${winpthread} WINPTHREAD)
+
+function(korvalen_windows_text out)
+  set(text)
+  foreach(part ${ARGN})
+    if(part MATCHES "^=")
+      string(SUBSTRING "${part}" 1 -1 part)
+      string(APPEND text "\n\n${part}\n\n")
+    else()
+      if(NOT EXISTS ${part})
+        message(FATAL_ERROR "${part} is missing: the Windows packages' notices copy it")
+      endif()
+      file(READ ${part} content)
+      string(APPEND text "${content}")
+    endif()
+  endforeach()
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${out} "${text}")
+endfunction()
+set(notices_dir ${CMAKE_CURRENT_BINARY_DIR}/notices)
+configure_file(${PROJECT_SOURCE_DIR}/data/windows/THIRD-PARTY-NOTICES.txt.in
+  ${notices_dir}/notices-head.txt @ONLY)
+set(rule "================================================================================")
+korvalen_windows_text(${notices_dir}/THIRD-PARTY-NOTICES.txt
+  ${notices_dir}/notices-head.txt
+  "=${rule}\nA. GNU Lesser General Public License, version 3\n${rule}"
+  /usr/share/common-licenses/LGPL-3
+  "=${rule}\nB. GNU General Public License, version 3\n${rule}"
+  /usr/share/common-licenses/GPL-3
+  "=${rule}\nC. Qt ${QT_VERSION}: Debian's copyright files for qt6-base and qt6-serialport\n${rule}"
+  /usr/share/doc/libqt6core6/copyright
+  "=${rule}"
+  /usr/share/doc/libqt6serialport6/copyright
+  "=${rule}\nD. GCC runtime libraries: Debian's copyright file for ${GCC_PACKAGE}, with the GCC Runtime Library Exception\n${rule}"
+  ${GCC_COPYRIGHT}
+  "=${rule}\nE. MinGW-w64 winpthreads: Debian's copyright file for ${WINPTHREAD_PACKAGE}\n${rule}"
+  ${WINPTHREAD_COPYRIGHT})
+korvalen_windows_text(${notices_dir}/LICENSE.txt ${PROJECT_SOURCE_DIR}/LICENSE)
+install(FILES ${notices_dir}/LICENSE.txt ${notices_dir}/THIRD-PARTY-NOTICES.txt DESTINATION .)
+install(FILES ${KORVALEN_QT_MINGW_DIR}/README.md ${KORVALEN_QT_MINGW_DIR}/qwindows-no-direct2d.patch
+  ${KORVALEN_QT_MINGW_DIR}/mingw64-posix.cmake
+  DESTINATION qt-source)
+
 set(CPACK_PACKAGE_NAME Korvalen)
 set(CPACK_PACKAGE_VENDOR "The Korvalen developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Operator panel for one positioning device on a serial port")
@@ -61,6 +137,8 @@ set(CPACK_NSIS_PACKAGE_NAME Korvalen)
 set(CPACK_NSIS_DISPLAY_NAME Korvalen)
 set(CPACK_NSIS_MUI_ICON ${KORVALEN_ICON_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${KORVALEN_ICON_ICO})
+# The installer shows Korvalen's license and asks for it to be accepted before it installs.
+set(CPACK_RESOURCE_FILE_LICENSE ${notices_dir}/LICENSE.txt)
 set(CPACK_NSIS_INSTALLED_ICON_NAME korvalen.exe)
 # The Start-menu entry; its icon is the one built into the exe.
 set(CPACK_PACKAGE_EXECUTABLES korvalen Korvalen)

@@ -28,30 +28,74 @@ std::tuple<int, std::string, std::string> RunProgram(const QString& program,
           process.readAllStandardError().trimmed().toStdString()};
 }
 
-// With no display at all, as a terminal on a headless machine would run it.
-TEST(Process, HelpVersionAndMalformedOptionsNeedNoDisplay) {
+// With no display at all, as a terminal on a headless machine would run it: what needs none works,
+// and what needs one says so in one line and exits 1, never with Qt's abort.
+TEST(Process, WithoutADisplayEitherProgramAnswersOrSaysSoInOneLine) {
   QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(name);
   headless.insert("XDG_CONFIG_HOME", "/xdg");
-  const std::string help = std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless));
-  EXPECT_EQ(help.rfind("Usage: korvalen", 0), 0U);
-  EXPECT_NE(help.find("\n  /xdg/korvalen/korvalen.conf\n"), std::string::npos) << help;
-  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--version"}, headless),
-            std::tuple(0, std::string("korvalen " KORVALEN_TEST_VERSION), std::string()));
-  EXPECT_EQ(RunProgram(KORVALEN_BINARY, {"--port", "0=/dev/x"}, headless),
-            std::tuple(2, std::string(),
-                       std::string("korvalen: --port 0=/dev/x: the port number must be a whole "
-                                   "number from 1 to 255 (see --help)")));
+  struct Case {
+    const char* program;
+    QStringList arguments;
+    int exit_code;
+    std::string output;       // how stdout starts
+    std::string error;        // all of stderr
+    bool whole_error = true;  // or how it starts
+  };
+  const Case cases[] = {
+      {KORVALEN_BINARY, {"--help"}, 0, "Usage: korvalen", ""},
+      {KORVALEN_BINARY, {"--help-all"}, 0, "Usage: korvalen", ""},
+      {KORVALEN_DEMO_BINARY,
+       {"-platform", "offscreen", "--version"},
+       0,
+       "korvalen-demo " KORVALEN_TEST_VERSION,
+       ""},
+      {KORVALEN_BINARY,
+       {"--port", "0=/dev/x"},
+       2,
+       "",
+       "korvalen: --port 0=/dev/x: the port number must be a whole number from 1 to 255 (see "
+       "--help)"},
+      {KORVALEN_BINARY,
+       {},
+       1,
+       "",
+       "korvalen: cannot connect to a display; start it from a desktop session"},
+      {KORVALEN_DEMO_BINARY,
+       {"-style", "fusion"},
+       1,
+       "",
+       "korvalen-demo: cannot connect to a display; start it from a desktop session"},
+      // Not a display's fault: Qt's own words, and still no abort.
+      {KORVALEN_BINARY,
+       {"-platform", "nosuchplatform"},
+       1,
+       "",
+       "qt.qpa.plugin: Could not find",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const auto [exit_code, output, error] = RunProgram(c.program, c.arguments, headless);
+    EXPECT_EQ(exit_code, c.exit_code);
+    EXPECT_EQ(output.rfind(c.output, 0), 0U) << output;
+    EXPECT_EQ(c.whole_error ? error : error.substr(0, c.error.size()), c.error);
+  }
+  // --help names the settings file where this machine keeps it.
+  EXPECT_NE(std::get<1>(RunProgram(KORVALEN_BINARY, {"--help"}, headless))
+                .find("\n  /xdg/korvalen/korvalen.conf\n"),
+            std::string::npos);
 }
 
 // The demo makes its device and panel and runs until it is closed; a fault in that start ends it
-// at once.
+// at once. Qt's own options choose the window system and the look, beside the program's.
 TEST(Process, TheDemoStartsAndRunsUntilClosed) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.remove("QT_QPA_PLATFORM");
   QProcess demo;
   demo.setProcessEnvironment(environment);
-  demo.start(KORVALEN_DEMO_BINARY, {});
+  demo.start(KORVALEN_DEMO_BINARY, {"-platform", "offscreen", "--log", "-", "-style=fusion",
+                                    "-reverse", "-qwindowgeometry", "500x300+10+10"});
   ASSERT_TRUE(demo.waitForStarted());
   EXPECT_FALSE(demo.waitForFinished(2'000)) << demo.readAllStandardError().toStdString();
   demo.kill();

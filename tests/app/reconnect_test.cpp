@@ -106,10 +106,16 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   click("Command1");
   EXPECT_EQ(device.Read(1, 300), "");
 
-  QTest::qWait(50);  // the log writes from the event loop
-  QFile file(log);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QString text = QString::fromUtf8(file.readAll());
+  // The log writes from the event loop; the disconnect is its last line.
+  QString text;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        QFile file(log);
+        text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return text.endsWith(QStringLiteral("-- disconnect\n"));
+      },
+      5000))
+      << text.toStdString();
   QStringList lines;
   const QRegularExpression event("^[0-9]+\\.[0-9]{3} (.*)$", QRegularExpression::MultilineOption);
   for (const auto& match : event.globalMatch(text)) lines += match.captured(1);

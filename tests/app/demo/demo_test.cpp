@@ -92,6 +92,10 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return axes.item(0, 3)->text() == "2400"; }, 10'000))
       << "the position creeps on screen without further frames";
   EXPECT_TRUE(QTest::qWaitFor([&] { return seen()[2] == "Running"; }, 10'000));
+  // The table shows what the device holds; the edit key opens no editor to type into it.
+  axes.setCurrentCell(0, 1);
+  QTest::keyClick(&axes, Qt::Key_F2);
+  EXPECT_EQ(axes.findChild<QLineEdit*>(), nullptr);
   // The ID slider itself sends nothing; the next position goes to the new ID alone.
   key("HScroll1", Qt::Key_Right);
   key("HScroll2", Qt::Key_Left);
