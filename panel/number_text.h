@@ -25,7 +25,7 @@ struct Converted {
   NumberStatus status = NumberStatus::kNotANumber;
   T value{};
 
-  [[nodiscard]] bool ok() const { return status == NumberStatus::kOk; }
+  [[nodiscard]] bool Ok() const { return status == NumberStatus::kOk; }
 };
 
 // The text as a byte 0..255, after rounding.

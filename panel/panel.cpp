@@ -71,7 +71,7 @@ void Panel::Command1_Click() {
   }
   try {
     const Converted<std::uint8_t> port = ToByte(view_.Text(Control::Text6));
-    if (!port.ok()) throw SerialError("the port number must be 0 to 255");
+    if (!port.Ok()) throw SerialError("the port number must be 0 to 255");
     PortNumber_ = port.value;
 
     if (comm_.PortOpen()) {
@@ -233,7 +233,7 @@ std::optional<std::int16_t> Panel::DeviceId() {
   // 127 would turn the frame into a different command.
   const std::string text = view_.Text(Control::Text1);
   const Converted<std::int16_t> id = ToInt16(text);
-  if (!id.ok() || id.value < 0 || id.value > kHighestId) {
+  if (!id.Ok() || id.value < 0 || id.value > kHighestId) {
     constexpr char kReason[] = "The ID must be a number from 0 to 127; nothing was sent.";
     view_.SetInvalid(Control::Text1, kReason);
     if (observer_ != nullptr) observer_->Refused(text, kReason);

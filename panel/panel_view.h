@@ -1,5 +1,18 @@
 #pragma once
 
+// The panel's controls keep the names operators and maintainers know them by:
+//   Text1     device ID, mirrors HScroll1        HScroll1  device ID, 0 to 127
+//   Text2     position, mirrors HScroll2         HScroll2  position, 600 to 2400
+//   Text3     current reading from the device    HScroll3  speed, 1 to 100
+//   Text4     voltage reading from the device    Command1  Connect / disconnect
+//   Text5     speed, mirrors HScroll3            Command2  Exit (stops the device first)
+//   Text6     port number, typed by the operator Command3  Feedback (asks for a reading)
+//   Label1..6 captions "ID:", "Position:",       Command4  Stop / GO, the run toggle
+//             "Current:", "Voltage:",
+//             "Comm Port:", "Speed:"
+//   comm      the serial link to the device (SerialLink)
+//   Timer1    the wait for a reply to Feedback; when it runs out the readings say so
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>

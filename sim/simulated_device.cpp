@@ -70,16 +70,16 @@ void SimulatedDevice::ReadReady() {
 void SimulatedDevice::Answer(const Readings& reading) {
   std::array<std::uint8_t, kFrameSize> reply = ReplyFrame::Encode(reading).Bytes();
   switch (mode_) {
-    case FaultMode::None:
+    case FaultMode::kNone:
       Queue(ToBytes(reply), true);
       return;
-    case FaultMode::NoReply:
+    case FaultMode::kNoReply:
       return;
-    case FaultMode::DelayedReply:
+    case FaultMode::kDelayedReply:
       QTimer::singleShot(settings_.reply_delay, this,
                          [this, reply] { Queue(ToBytes(reply), true); });
       return;
-    case FaultMode::SplitReply: {
+    case FaultMode::kSplitReply: {
       const QByteArray bytes = ToBytes(reply);
       const auto first = static_cast<qsizetype>(std::min(settings_.split_at, kFrameSize));
       Queue(bytes.first(first), false);
@@ -91,18 +91,18 @@ void SimulatedDevice::Answer(const Readings& reading) {
       });
       return;
     }
-    case FaultMode::StrayByte:
+    case FaultMode::kStrayByte:
       Queue(ToBytes(reply) + QByteArray(1, '\x55'), true);
       return;
-    case FaultMode::WrongCheckByte:
+    case FaultMode::kWrongCheckByte:
       reply[4] = static_cast<std::uint8_t>(reply[4] + 1);
       Queue(ToBytes(reply), true);
       return;
-    case FaultMode::GarbageBurst:
+    case FaultMode::kGarbageBurst:
       SendGarbage(settings_.garbage_size);
       Queue(ToBytes(reply), true);
       return;
-    case FaultMode::HangUp:
+    case FaultMode::kHangUp:
       HangUp();
       return;
   }

@@ -17,17 +17,17 @@ namespace korvalen::sim {
 
 // How the device misbehaves when it answers a feedback request.
 enum class FaultMode {
-  None,            // one 7-byte reply at once
-  NoReply,         // the request is taken but never answered
-  DelayedReply,    // the reply comes after FaultSettings::reply_delay
-  SplitReply,      // split_at bytes, a pause of split_pause, then the rest
-  StrayByte,       // the reply and one extra byte in one write: 8 bytes wait
-  WrongCheckByte,  // byte 4 of the reply is off by one
-  GarbageBurst,    // garbage_size bytes of noise, then the reply
-  HangUp,          // the line is closed instead of answered
+  kNone,            // one 7-byte reply at once
+  kNoReply,         // the request is taken but never answered
+  kDelayedReply,    // the reply comes after FaultSettings::reply_delay
+  kSplitReply,      // split_at bytes, a pause of split_pause, then the rest
+  kStrayByte,       // the reply and one extra byte in one write: 8 bytes wait
+  kWrongCheckByte,  // byte 4 of the reply is off by one
+  kGarbageBurst,    // garbage_size bytes of noise, then the reply
+  kHangUp,          // the line is closed instead of answered
 };
 
-inline constexpr std::size_t kFaultModeCount = static_cast<std::size_t>(FaultMode::HangUp) + 1;
+inline constexpr std::size_t kFaultModeCount = static_cast<std::size_t>(FaultMode::kHangUp) + 1;
 
 struct FaultSettings {
   std::chrono::milliseconds reply_delay{300};
@@ -108,7 +108,7 @@ class SimulatedDevice : public QObject {
   std::deque<ReceivedFrame> history_;
   std::size_t replies_sent_ = 0;
   std::uint32_t noise_state_ = 0x2545F491U;
-  FaultMode mode_ = FaultMode::None;
+  FaultMode mode_ = FaultMode::kNone;
   FaultSettings settings_;
 };
 

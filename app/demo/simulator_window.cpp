@@ -27,14 +27,14 @@ struct FaultChoice {
 
 // One choice per mode, in the order the modes are declared.
 constexpr auto kFaultChoices = std::to_array<FaultChoice>({
-    {FaultMode::None, "Answer normally", "One 7-byte reply at once."},
-    {FaultMode::NoReply, "No reply", "Feedback requests are taken but never answered."},
-    {FaultMode::DelayedReply, "Delayed reply", "The reply comes after a pause."},
-    {FaultMode::SplitReply, "Split reply", "The reply comes in two pieces with a pause between."},
-    {FaultMode::StrayByte, "Stray byte", "One extra byte follows the reply, so 8 bytes wait."},
-    {FaultMode::WrongCheckByte, "Wrong check byte", "The reply's check byte is off by one."},
-    {FaultMode::GarbageBurst, "Garbage burst", "A burst of noise, then the reply."},
-    {FaultMode::HangUp, "Hang up",
+    {FaultMode::kNone, "Answer normally", "One 7-byte reply at once."},
+    {FaultMode::kNoReply, "No reply", "Feedback requests are taken but never answered."},
+    {FaultMode::kDelayedReply, "Delayed reply", "The reply comes after a pause."},
+    {FaultMode::kSplitReply, "Split reply", "The reply comes in two pieces with a pause between."},
+    {FaultMode::kStrayByte, "Stray byte", "One extra byte follows the reply, so 8 bytes wait."},
+    {FaultMode::kWrongCheckByte, "Wrong check byte", "The reply's check byte is off by one."},
+    {FaultMode::kGarbageBurst, "Garbage burst", "A burst of noise, then the reply."},
+    {FaultMode::kHangUp, "Hang up",
      "The line closes instead of answering; restart the demo to connect again."},
 });
 static_assert(kFaultChoices.size() == sim::kFaultModeCount, "a choice per fault mode");

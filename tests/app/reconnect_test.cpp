@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/panel_options.h"
-#include "serial/port_mapping.h"
+#include "app/wired_panel.h"
 #include "tests/support/controls.h"
 
 namespace korvalen {
@@ -59,10 +59,8 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   device.Start();
   const CommandLine line = ParseCommandLine(
       kPanelProgram, {"korvalen", "--port", "1=" + link, "--reconnect", "--log", log});
-  const PortSource ports = WithMappedPorts(line.ports, HostPorts());
-  HostSerialLink comm(ports);
-  frm_Korvalen window(comm);
-  const PanelOptions options(line, window, comm, ports);
+  WiredPanel panel(line);
+  frm_Korvalen& window = panel.Window();
   const auto click = [&window](const char* button) {
     QTest::mouseClick(&test::Find<QPushButton>(window, button), Qt::LeftButton);
   };

@@ -37,7 +37,7 @@ Converted<T> ReferenceWhole(std::optional<double> number) {
 // Whether a conversion gave what the reference says; the value counts only for a number in range.
 template <typename T>
 bool Same(const Converted<T>& got, const Converted<T>& expected) {
-  return got.status == expected.status && (!expected.ok() || got.value == expected.value);
+  return got.status == expected.status && (!expected.Ok() || got.value == expected.value);
 }
 
 }  // namespace korvalen::testing

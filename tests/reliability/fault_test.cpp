@@ -190,13 +190,13 @@ TEST(ReplyShapes, OnlySevenBytesReadAtOnceAfterTheRequestAreShown) {
     std::vector<std::size_t> reads;
     const char* shown;
   };
-  const Shape shapes[] = {{sim::FaultMode::None, false, {7}, " 10| 239"},
-                          {sim::FaultMode::NoReply, false, {}, "0|0"},
-                          {sim::FaultMode::DelayedReply, false, {7}, " 10| 239"},
-                          {sim::FaultMode::DelayedReply, true, {7}, "0|0"},
-                          {sim::FaultMode::SplitReply, false, {7}, " 10| 239"},  // 3, pause, 4
-                          {sim::FaultMode::StrayByte, false, {8}, "0|0"},
-                          {sim::FaultMode::WrongCheckByte, false, {7}, " 10| 239"}};
+  const Shape shapes[] = {{sim::FaultMode::kNone, false, {7}, " 10| 239"},
+                          {sim::FaultMode::kNoReply, false, {}, "0|0"},
+                          {sim::FaultMode::kDelayedReply, false, {7}, " 10| 239"},
+                          {sim::FaultMode::kDelayedReply, true, {7}, "0|0"},
+                          {sim::FaultMode::kSplitReply, false, {7}, " 10| 239"},  // 3, pause, 4
+                          {sim::FaultMode::kStrayByte, false, {8}, "0|0"},
+                          {sim::FaultMode::kWrongCheckByte, false, {7}, " 10| 239"}};
   for (const Shape& shape : shapes) {
     SCOPED_TRACE(static_cast<int>(shape.mode));
     sim::SimulatedDevice device;
@@ -247,7 +247,7 @@ TEST(Noise, AMegabyteIsDrainedInSmallReadsAndShowsNothingFalse) {
   constexpr std::size_t kFlood = std::size_t{1} << 20;
   sim::SimulatedDevice device;
   device.SetFaultSettings({.garbage_size = kFlood});
-  device.SetFaultMode(sim::FaultMode::GarbageBurst);
+  device.SetFaultMode(sim::FaultMode::kGarbageBurst);
   test::MessageBoxes boxes;
   Bench bench(device.Table());
   ASSERT_TRUE(bench.ConnectTo());

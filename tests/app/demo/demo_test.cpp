@@ -72,7 +72,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   auto& fault = Find<QComboBox>(demo.Simulator(), "FaultMode");
   fault.setFocus();
   QTest::keyClick(&fault, Qt::Key_Down);
-  ASSERT_EQ(device.Mode(), sim::FaultMode::NoReply);
+  ASSERT_EQ(device.Mode(), sim::FaultMode::kNoReply);
   click("Command3");
   ASSERT_TRUE(frames_seen(1));
   QTest::qWait(200);
