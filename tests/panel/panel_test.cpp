@@ -77,54 +77,6 @@ TEST(PanelCommands, EachSendsItsFrameRightAfterDiscardingWaitingInput) {
   }
 }
 
-TEST(PanelLink, ALostOrFailingPortIsClosedAndReportedOnce) {
-  for (const std::string failing : {"InBufferCount", "Output", "Input", ""}) {
-    for (const auto call : kSenders) {
-      SCOPED_TRACE(failing);
-      Rig r("1");
-      r.link.failing = {failing};
-      if (failing == "Input") {
-        r.link.Receive(kReply);
-      } else if (failing.empty()) {
-        r.link.LosePort();
-      } else {
-        (r.panel.*call)();
-      }
-      EXPECT_FALSE(r.link.open);
-      EXPECT_EQ(r.view.shown[Control::Command1], "Connect");
-      EXPECT_EQ(r.view.messages, Calls{failing.empty() ? kLost : "Connect error!|failed"});
-    }
-  }
-  // The link closes itself at a loss and says so from the event loop, a turn later: a procedure
-  // that runs in between, or whose clear met the loss, finds the port closed while the caption
-  // says "NotConnect", and tells the operator at once; the notice adds nothing, even while the box
-  // is open. Exit ends all the same, with the exit code that says the device may still run.
-  std::vector<void (P::*)()> procedures = kSenders;
-  procedures.insert(procedures.end(), {&P::Command1_Click, &P::Command2_Click});
-  for (const bool on_clear : {false, true}) {
-    for (const auto call : procedures) {
-      const bool exit = call == &P::Command2_Click;
-      if (on_clear && call == &P::Command1_Click) continue;  // a disconnect clears nothing
-      Rig r("1");
-      r.link.vanish_on_clear = on_clear;
-      r.link.open = on_clear;
-      r.view.while_box_open = [&r] { r.link.LosePort(); };
-      (r.panel.*call)();
-      EXPECT_EQ(r.link.calls, on_clear ? Calls{"InBufferCount 0"} : Calls{}) << "no write";
-      EXPECT_EQ(r.view.shown[Control::Command1], "Connect");
-      const Calls told = r.view.messages;
-      r.link.LosePort();
-      EXPECT_EQ(told, Calls{exit ? "Connect error!|the serial port went away before the shutdown "
-                                   "frame could be sent"
-                                 : kLost});
-      EXPECT_EQ(r.view.messages, told) << "told once";
-      EXPECT_EQ(r.view.ends, exit ? 1 : 0);
-      EXPECT_EQ(r.panel.ExitCode(), exit ? Panel::kShutdownNotDelivered : 0);
-    }
-  }
-}
-
-
 // Each reading says when it came. A feedback request left a second without a shown reply, or the
 // connection it came over closing, marks both fields until a reply is shown; the readings' texts
 // stay. While connected, Command1 says which port is held and since when.
@@ -172,7 +124,6 @@ TEST(PanelReplies, TheReadingsSayWhenTheyCameAndAreMarkedOnceNoLongerCurrent) {
   }
   EXPECT_EQ(r.Readings(), " 42| 12");
 }
-
 
 TEST(PanelEnd, ADestroyedPanelLeavesNoHandlerOnTheLink) {
   RecordingView view;
