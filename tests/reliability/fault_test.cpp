@@ -127,7 +127,7 @@ TEST(AdapterPulled, MidDragEndsInOneMessageAndNoFurtherFrame) {
   // The failing call reports the loss at once; the link's later notice of it adds nothing.
   ASSERT_EQ(boxes.Texts(), std::vector<QString>{"Connect error!"});
   EXPECT_EQ(boxes.All()[0].reason.toStdString(),
-            device.SlavePath() + " went away: Input/output error");
+            device.SlavePath() + " went away: Input/output error; connect again");
   EXPECT_EQ(bench.window.Caption(Control::Command1), "Connect");
   EXPECT_FALSE(bench.comm.PortOpen());
   EXPECT_EQ(bench.outputs, streamed) << "nothing may be written after the hang-up";
