@@ -61,17 +61,14 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
       kPanelProgram, {"korvalen", "--port", "1=" + link, "--reconnect", "--log", log});
   WiredPanel panel(line);
   frm_Korvalen& window = panel.Window();
-  const auto click = [&window](const char* button) {
-    QTest::mouseClick(&test::Find<QPushButton>(window, button), Qt::LeftButton);
-  };
   const auto caption = [&window] { return window.Caption(Control::Command1); };
   const auto reading = [&window] { return window.Text(Control::Text3); };
   const auto move = [&window] {
     QTest::keyClick(&test::Find<QScrollBar>(window, "HScroll2"), Qt::Key_Right);
   };
 
-  click("Command1");
-  click("Command3");
+  test::Click(window, "Command1");
+  test::Click(window, "Command3");
   EXPECT_EQ(device.Read(7), "80E80000980000");
   device.Write("80000000802A0C");
   EXPECT_TRUE(QTest::qWaitFor([&] { return reading() == " 42"; }, 2000));
@@ -97,13 +94,13 @@ TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatch
   // The operator acts first, and the frames reach the device.
   move();
   EXPECT_EQ(device.Read(7), "800005E6950000");
-  click("Command3");
+  test::Click(window, "Command3");
   EXPECT_EQ(device.Read(7), "80E80000980000");
   device.Write("80000000800304");
   EXPECT_TRUE(QTest::qWaitFor([&] { return reading() == " 3"; }, 2000));
   test::Find<QLineEdit>(window, "Text1").setText("200");
   move();
-  click("Command1");
+  test::Click(window, "Command1");
   EXPECT_EQ(device.Read(1, 300), "");
 
   // The log writes from the event loop; the disconnect is its last line.

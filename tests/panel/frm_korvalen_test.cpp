@@ -23,6 +23,7 @@ namespace korvalen::testing {
 namespace {
 
 using Calls = std::vector<std::string>;
+using test::Click;
 using test::Find;
 
 class WindowTest : public ::testing::Test {
@@ -30,12 +31,8 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    Click("Command1");
+    Click(window, "Command1");
     link.calls.clear();
-  }
-
-  void Click(const char* button) {
-    QTest::mouseClick(&Find<QPushButton>(window, button), Qt::LeftButton);
   }
 
   RecordingLink link;
@@ -118,17 +115,17 @@ class Paints : public QObject {
 TEST_F(WindowTest, FeedbackSendsItsFrameBeforeTheButtonRedraws) {
   QCoreApplication::processEvents();
   Paints paints(Find<QPushButton>(window, "Command3"));
-  Click("Command3");
+  Click(window, "Command3");
   EXPECT_EQ(link.calls, (Calls{"InBufferCount 0", "Output 80 E8 00 00 98 00 00"}));
   EXPECT_EQ(paints.count, 0) << "the button redrew itself before its frame left";
   EXPECT_TRUE(QTest::qWaitFor([&paints] { return paints.count > 0; }, 1000));
 }
 
 TEST_F(WindowTest, MessageBoxesAreOkOnlyWithoutIconTitledKorvalenWithTheReasonSecond) {
-  Click("Command1");  // disconnect
+  Click(window, "Command1");  // disconnect
   link.failing = {"Open"};
   const test::MessageBoxes boxes;
-  Click("Command1");
+  Click(window, "Command1");
   ASSERT_EQ(boxes.All().size(), 1u);
   const auto& box = boxes.All()[0];
   EXPECT_EQ(box.title, "Korvalen");
@@ -243,7 +240,7 @@ TEST_F(WindowTest, EveryControlShowsTheFocusInEveryStyle) {
 TEST_F(WindowTest, EscAnywhereClicksStopButNeverGo) {
   for (QWidget* const control : Focusable(window)) {
     SCOPED_TRACE(control->objectName().toStdString());
-    Click("Command3");
+    Click(window, "Command3");
     link.calls.clear();
     control->setFocus();
     QTest::keyClick(control, Qt::Key_Escape);
@@ -251,14 +248,14 @@ TEST_F(WindowTest, EscAnywhereClicksStopButNeverGo) {
     EXPECT_EQ(link.calls, (Calls{"InBufferCount 0", "Output 80 EB 00 00 95 00 00"}));
     EXPECT_EQ(window.Caption(Control::Command4), "GO");
     EXPECT_EQ(window.State().FeedbackMode(), 0);
-    Click("Command4");
+    Click(window, "Command4");
   }
   EXPECT_TRUE(Find<QPushButton>(window, "Command4").toolTip().contains("Esc"));
 }
 
 TEST_F(WindowTest, AFeedbackRequestUnansweredForASecondMarksBothReadingsUntilAReplyShows) {
   auto& current = Find<QLineEdit>(window, "Text3");
-  Click("Command3");
+  Click(window, "Command3");
   ASSERT_TRUE(QTest::qWaitFor([&current] { return !current.toolTip().isEmpty(); }, 5000));
   EXPECT_TRUE(current.toolTip().startsWith("no reply to the feedback request of "));
   EXPECT_EQ(Find<QLineEdit>(window, "Text4").toolTip(), current.toolTip());
@@ -286,7 +283,7 @@ TEST_F(WindowTest, ScreenReadersHearEachControlByItsLabelAndWhetherThePanelIsCon
   EXPECT_TRUE(held.starts_with("connected since ") && held.ends_with(" to port 1: /dev/ttyUSB0"))
       << held;
   EXPECT_EQ(Find<QPushButton>(window, "Command1").toolTip().toStdString(), held);
-  Click("Command1");
+  Click(window, "Command1");
   EXPECT_EQ(said("Command1", QAccessible::Description), "not connected");
 }
 

@@ -30,7 +30,6 @@ class RecordingLink : public SerialLink {
   void SetInBufferCount(int count) override {
     Record("InBufferCount " + std::to_string(count));
     waiting.clear();
-    if (vanish_on_clear) open = false;
   }
   void SetOutput(std::span<const std::uint8_t> bytes) override { Record("Output " + ToHex(bytes)); }
   [[nodiscard]] std::size_t OutBufferCount() const override { return held; }
@@ -55,9 +54,6 @@ class RecordingLink : public SerialLink {
   }
 
   bool open = false;
-  // The port goes while its input is cleared and the clear does not say so, as the seam allows:
-  // the loss then comes only from the link's own notice, later, from its event loop.
-  bool vanish_on_clear = false;
   std::size_t held = 0;  // what OutBufferCount says
   std::int16_t event = 0;
   std::vector<std::uint8_t> waiting;

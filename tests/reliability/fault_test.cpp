@@ -29,6 +29,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+using test::Click;
 using test::Find;
 
 const Bytes kFeedbackRequest{0x80, 0xE8, 0x00, 0x00, 0x98, 0x00, 0x00};
@@ -75,14 +76,11 @@ struct Bench final : SerialLink {
   void SetOnComm(std::function<void()> on) override { comm.SetOnComm(std::move(on)); }
   void SetOnPortLost(std::function<void()> on) override { comm.SetOnPortLost(std::move(on)); }
 
-  void Click(const char* name) {
-    QTest::mouseClick(&Find<QPushButton>(window, name), Qt::LeftButton);
-  }
   // Types the port number and clicks Command1; true when the window then says it is connected.
   [[nodiscard]] bool ConnectTo(const char* port = "1") {
     Find<QLineEdit>(window, "Text6").selectAll();
     QTest::keyClicks(&Find<QLineEdit>(window, "Text6"), QString::fromLatin1(port));
-    Click("Command1");
+    Click(window, "Command1");
     return comm.PortOpen() && window.Caption(Control::Command1) == "NotConnect";
   }
   void MovePosition() {
@@ -125,7 +123,7 @@ TEST(AdapterPulled, MidDragEndsInOneMessageAndNoFurtherFrame) {
   drag(27, 36);
   QTest::mouseRelease(&bar, Qt::LeftButton, {}, start + QPoint(36, 0));
   QTest::qWait(200);  // time for a second report, were the loss reported twice
-  bench.Click("Command3");
+  Click(bench.window, "Command3");
   // The failing call reports the loss at once; the link's later notice of it adds nothing.
   ASSERT_EQ(boxes.Texts(), std::vector<QString>{"Connect error!"});
   EXPECT_EQ(boxes.All()[0].reason.toStdString(),
@@ -175,7 +173,7 @@ TEST_P(PortUnavailable, ConnectSaysWhyKeepsCaptionAndPortNumberAndWorksOnceFree)
   ::close(fd);
   ::chmod(path.c_str(), before.st_mode & 07777);
   ASSERT_TRUE(bench.ConnectTo());
-  bench.Click("Command3");
+  Click(bench.window, "Command3");
   EXPECT_TRUE(QTest::qWaitFor([&] { return bench.Readings() == " 10| 239"; }, 5000));
   EXPECT_EQ(boxes.All().size(), 1U);
 }
@@ -204,7 +202,7 @@ TEST(ReplyShapes, OnlySevenBytesReadAtOnceAfterTheRequestAreShown) {
     device.SetFaultMode(shape.mode);
     Bench bench(device.Table());
     ASSERT_TRUE(bench.ConnectTo());
-    bench.Click("Command3");
+    Click(bench.window, "Command3");
     if (shape.slider_moved) bench.MovePosition();
     (void)QTest::qWaitFor([&] { return bench.reads.size() >= shape.reads.size(); }, 5000);
     QTest::qWait(300);  // past every pause, so a late or second read would show
@@ -219,7 +217,7 @@ TEST(ReplyShapes, EightBytesAreDroppedAndTheNextSevenShownEvenWhileAMessageBoxIs
   sim::PseudoTerminal device;
   Bench bench(device.Table());
   ASSERT_TRUE(bench.ConnectTo());
-  bench.Click("Command3");
+  Click(bench.window, "Command3");
   ASSERT_EQ(device.Read(7, 5s), kFeedbackRequest);
   const Bytes eight{0x80, 0x00, 0x00, 0x00, 0x80, 0x63, 0x64, 0x55};
   device.Write(eight);
@@ -251,7 +249,7 @@ TEST(Noise, AMegabyteIsDrainedInSmallReadsAndShowsNothingFalse) {
   test::MessageBoxes boxes;
   Bench bench(device.Table());
   ASSERT_TRUE(bench.ConnectTo());
-  bench.Click("Command3");
+  Click(bench.window, "Command3");
   ASSERT_TRUE(QTest::qWaitFor([&] { return bench.bytes_read >= kFlood + 7; }, 60000))
       << bench.bytes_read << " bytes read";
   QTest::qWait(100);
@@ -322,7 +320,7 @@ TEST(ExitWhileDeviceSlow, ShutdownFrameArrivesWholeOrTheOperatorIsToldWithinTheB
         if (then == Then::kHangsUp) return device.HangUp();
         received = device.Read(expected.size(), arrives ? 10s : 500ms);
       });
-      bench.Click("Command2");
+      Click(bench.window, "Command2");
     });
     QTimer::singleShot(20000, &bench.window, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QApplication::exec(), arrives ? 0 : Panel::kShutdownNotDelivered)

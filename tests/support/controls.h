@@ -2,7 +2,9 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
+#include <QTest>
 #include <functional>
 #include <ostream>
 #include <vector>
@@ -21,6 +23,11 @@ T& Find(const QObject& root, const char* name) {
   T* const found = root.findChild<T*>(QString::fromLatin1(name));
   if (found == nullptr) qFatal("no control named %s", name);
   return *found;
+}
+
+// Clicks the button called `name` with the mouse, as the operator does.
+inline void Click(const QObject& root, const char* name) {
+  QTest::mouseClick(&Find<QPushButton>(root, name), Qt::LeftButton);
 }
 
 // Answers every message box with OK as soon as it shows, after running `while_open` inside it,

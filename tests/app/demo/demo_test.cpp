@@ -32,9 +32,6 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&demo.Simulator()));
   const sim::SimulatedDevice& device = demo.Device();
   QWidget& panel = demo.PanelWindow();
-  const auto click = [&panel](const char* name) {
-    QTest::mouseClick(&Find<QPushButton>(panel, name), Qt::LeftButton);
-  };
   const auto key = [&panel](const char* slider, Qt::Key key_pressed) {
     Find<QScrollBar>(panel, slider).setFocus();
     QTest::keyClick(&Find<QScrollBar>(panel, slider), key_pressed);
@@ -64,7 +61,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
     const test::MessageBoxes boxes;
     port.selectAll();
     QTest::keyClicks(&port, number);
-    click("Command1");
+    test::Click(panel, "Command1");
     EXPECT_EQ(boxes.All().size(), *number == '2' ? 1U : 0U) << "port 1 is the only port";
   }
   ASSERT_EQ(Find<QPushButton>(panel, "Command1").text(), "NotConnect");
@@ -73,12 +70,12 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   fault.setFocus();
   QTest::keyClick(&fault, Qt::Key_Down);
   ASSERT_EQ(device.Mode(), sim::FaultMode::kNoReply);
-  click("Command3");
+  test::Click(panel, "Command3");
   ASSERT_TRUE(frames_seen(1));
   QTest::qWait(200);
   EXPECT_EQ(seen().mid(0, 4), (QStringList{"0", "0", "Running", "0"}));
   QTest::keyClick(&fault, Qt::Key_Up);
-  click("Command3");
+  test::Click(panel, "Command3");
   EXPECT_TRUE(QTest::qWaitFor([&] { return seen()[0] == " 10"; }, 10'000));
   EXPECT_EQ(seen(),
             (QStringList{" 10", " 239", "Running", "1", "80 00 00 00 80 0A EF",
@@ -113,11 +110,11 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   ::close(line);
   EXPECT_TRUE(QTest::qWaitFor([&] { return seen()[5] == "1 (7 bytes skipped)"; }, 10'000));
 
-  click("Command4");
+  test::Click(panel, "Command4");
   ASSERT_TRUE(frames_seen(6));
   EXPECT_EQ(seen()[2], "Stopped");
   EXPECT_EQ(Find<QPushButton>(panel, "Command4").text(), "GO");
-  click("Command4");
+  test::Click(panel, "Command4");
   ASSERT_TRUE(frames_seen(7));
   EXPECT_TRUE(seen()[2].startsWith("Running"));
 
@@ -131,7 +128,7 @@ TEST(Demo, ConnectFaultChoiceFeedbackSlidersStopGoAndExitReachTheDevice) {
   }
 
   // Exit must end the running event loop; the guard turns a hang into a failure.
-  QTimer::singleShot(0, &panel, [&click] { click("Command2"); });
+  QTimer::singleShot(0, &panel, [&panel] { test::Click(panel, "Command2"); });
   QTimer::singleShot(10'000, &panel, [] { QCoreApplication::exit(99); });
   ASSERT_EQ(QApplication::exec(), 0);
   ASSERT_TRUE(frames_seen(8) && QTest::qWaitFor([&] { return seen()[2] == "Shut down"; }, 10'000));
