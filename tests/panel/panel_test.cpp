@@ -14,11 +14,6 @@ namespace korvalen::testing {
 namespace {
 
 const std::vector<std::uint8_t> kReply = {0x80, 0x00, 0x00, 0x00, 0x80, 0x2A, 0x0C};
-// The procedures that send a frame; each keeps the rules every sender shares.
-const std::vector<void (P::*)()> kSenders = {&P::Command3_Click,  &P::Command4_Click,
-                                             &P::HScroll2_Change, &P::HScroll2_Scroll,
-                                             &P::HScroll3_Change, &P::HScroll3_Scroll};
-const char* const kLost = "Connect error!|the serial port went away; connect again";
 
 struct Rig {
   [[nodiscard]] std::string Readings() const {
