@@ -60,11 +60,9 @@ void Panel::Command1_Click() {
   if (ended_) return;
   // The operator acts: a lost device that comes back from now on is theirs to connect.
   if (port_return_ != nullptr) port_return_->Stop();
-  if (ReportUnannouncedLoss()) {
-    // The click meant a disconnect, and the port has gone already.
-    if (port_return_ != nullptr) port_return_->Stop();
-    return;
-  }
+  // The click meant a disconnect, and the port has gone already; nothing reopens it behind the
+  // operator's back.
+  if (ReportUnannouncedLoss(false)) return;
   if (!IsNumber(view_.Text(Control::Text6))) {
     view_.MsgBox("CommPort Numeric");
     return;
@@ -278,9 +276,9 @@ bool Panel::LinkOpen() {
   return false;
 }
 
-bool Panel::ReportUnannouncedLoss() {
+bool Panel::ReportUnannouncedLoss(bool reopen) {
   if (!shown_open_ || comm_.PortOpen()) return false;
-  PortLost(WentAway());
+  PortLost(WentAway(reopen), reopen);
   return true;
 }
 
@@ -299,23 +297,23 @@ void Panel::OpenPort() {
   ShowLinkState();
 }
 
-std::string Panel::WentAway() const {
+std::string Panel::WentAway(bool reopen) const {
   // With a watch the box goes on to say the panel reopens the port itself.
-  return port_return_ != nullptr ? "the serial port went away"
-                                 : "the serial port went away; connect again";
+  return reopen && port_return_ != nullptr ? "the serial port went away"
+                                           : "the serial port went away; connect again";
 }
 
-void Panel::PortLost(const std::string& reason) {
+void Panel::PortLost(const std::string& reason, bool reopen) {
+  const bool watch = reopen && port_return_ != nullptr;
   ClosePortQuietly();
   ShowLinkState();
   ReportUnsent();
   if (observer_ != nullptr) observer_->Lost(reason);
-  if (port_return_ != nullptr) port_return_->Watch([this] { PortReturned(); });
+  if (watch) port_return_->Watch([this] { PortReturned(); });
   if (lost_box_open_) return;
   lost_box_open_ = true;
-  view_.MsgBox("Connect error!", port_return_ != nullptr
-                                     ? reason + "; the panel reopens the port when it is back"
-                                     : reason);
+  view_.MsgBox("Connect error!",
+               watch ? reason + "; the panel reopens the port when it is back" : reason);
   lost_box_open_ = false;
 }
 

@@ -66,11 +66,12 @@ class Panel {
   [[nodiscard]] bool LinkOpen();
   // The link closes itself on a loss and tells the panel a turn of the event loop later; a
   // procedure that runs in between finds it closed and tells the operator first. True if it did.
-  bool ReportUnannouncedLoss();
+  bool ReportUnannouncedLoss(bool reopen = true);
   // Connect's steps on the link, from PortNumber to a caption that says the port is open.
   void OpenPort();
-  [[nodiscard]] std::string WentAway() const;
-  void PortLost(const std::string& reason);
+  // `reopen`: a watch, where the panel has one, reopens the port when the same device is back.
+  [[nodiscard]] std::string WentAway(bool reopen = true) const;
+  void PortLost(const std::string& reason, bool reopen = true);
   // The lost device is back: reopened as the last connect opened it, with nothing sent.
   void PortReturned();
   void ClosePortQuietly();

@@ -61,6 +61,12 @@ TEST(PanelReconnect, OnlyALostPortIsWaitedForAndOneBoxTellsOfItWhateverHappensMe
   EXPECT_FALSE(watch.back);
   view.shown[Control::Text6] = std::string("1");
   panel.Command1_Click();
+  // Gone with its notice still to come: the click meant a disconnect, so nothing is waited for,
+  // and the box does not promise it.
+  link.open = false;
+  panel.Command1_Click();
+  EXPECT_FALSE(watch.back);
+  EXPECT_EQ(view.messages.back(), "Connect error!|the serial port went away; connect again");
   panel.Command2_Click();
   EXPECT_FALSE(watch.back);
 }
