@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
   const auto only =
       option("only", "Run only these parts: latency,roundtrip,stream,frame,startup,idle.", "parts");
   const auto idle_seconds = option("idle-seconds", "Length of the idle window.", "s", "10");
-  const auto starts = option("starts", "Starts of each program for start-up.", "n", "7");
+  const auto starts = option("starts", "Starts of each program for start-up.", "n", "15");
   const auto frames =
       option("frames", "Frames the stream part's soak sends (10000 unless --seconds).", "n");
   const auto seconds =

@@ -87,21 +87,6 @@ TEST(Process, WithoutADisplayEitherProgramAnswersOrSaysSoInOneLine) {
             std::string::npos);
 }
 
-// The demo makes its device and panel and runs until it is closed; a fault in that start ends it
-// at once. Qt's own options choose the window system and the look, beside the program's.
-TEST(Process, TheDemoStartsAndRunsUntilClosed) {
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.remove("QT_QPA_PLATFORM");
-  QProcess demo;
-  demo.setProcessEnvironment(environment);
-  demo.start(KORVALEN_DEMO_BINARY, {"-platform", "offscreen", "--log", "-", "-style=fusion",
-                                    "-reverse", "-qwindowgeometry", "500x300+10+10"});
-  ASSERT_TRUE(demo.waitForStarted());
-  EXPECT_FALSE(demo.waitForFinished(2'000)) << demo.readAllStandardError().toStdString();
-  demo.kill();
-  demo.waitForFinished();
-}
-
 // Needs an X display: CTest runs this one under xvfb-run.
 TEST(Process, APortNamedOnTheCommandLineCarriesTheFramesOfRealClicks) {
   if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "no X display";

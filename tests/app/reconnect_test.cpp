@@ -1,54 +1,54 @@
-// The panel as main() wires it, with --reconnect and --log, on a port socat makes under a link
-// name: socat ending takes the port away as an unplugged adapter does, a new socat brings it back.
+// The panel as main() wires it, with --reconnect and --log, on a port that goes away and comes
+// back under the same name.
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
+#include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 #include "app/panel_options.h"
 #include "app/wired_panel.h"
+#include "sim/pseudo_terminal.h"
 #include "tests/support/controls.h"
 
 namespace korvalen {
 namespace {
 
-// The device's side of the port: socat hands on what the panel sends and sends what it is given.
+// The device's side of the port: a pseudo-terminal pair under a link name of its own, as udev names
+// an adapter. Its hang-up takes the port and the name away, as an unplugged adapter does; a new
+// pair under the same name brings it back.
 class Device {
  public:
   explicit Device(QString link) : link_(std::move(link)) {}
-  ~Device() { Stop(); }
 
   void Start() {
-    socat_ = std::make_unique<QProcess>();
-    QObject::connect(socat_.get(), &QProcess::readyReadStandardOutput, socat_.get(),
-                     [this] { read_ += socat_->readAllStandardOutput(); });
-    socat_->start(KORVALEN_SOCAT, {"pty,raw,echo=0,link=" + link_, "-"});
-    ASSERT_TRUE(QTest::qWaitFor([this] { return QFileInfo::exists(link_); }, 5000));
+    pty_.emplace();
+    ASSERT_TRUE(QFile::link(QString::fromStdString(pty_->SlavePath()), link_));
   }
-  // As an unplugged adapter: the port hangs up and its name goes.
   void Stop() {
-    if (!socat_) return;
-    socat_->terminate();
-    socat_->waitForFinished(5000);
-    socat_.reset();
+    QFile::remove(link_);
+    pty_->HangUp();
   }
-  void Write(const char* hex) { socat_->write(QByteArray::fromHex(hex)); }
+  void Write(const char* hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    pty_->Write(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  }
   // In hex, what it read until `count` bytes came or `ms` passed.
-  QByteArray Read(qsizetype count, int ms = 2000) {
-    (void)QTest::qWaitFor([&] { return read_.size() >= count; }, ms);
-    return std::exchange(read_, {}).toHex().toUpper();
+  QByteArray Read(std::size_t count, int ms = 2000) {
+    const std::vector<std::uint8_t> got = pty_->Read(count, std::chrono::milliseconds(ms));
+    return QByteArray(reinterpret_cast<const char*>(got.data()), static_cast<qsizetype>(got.size()))
+        .toHex()
+        .toUpper();
   }
 
  private:
   QString link_;
-  std::unique_ptr<QProcess> socat_;
-  QByteArray read_;
+  std::optional<sim::PseudoTerminal> pty_;
 };
 
 TEST(Reconnect, TheSameLinkComesBackTheCaptionFollowsNothingIsSentAndTheLogMatchesTheLine) {

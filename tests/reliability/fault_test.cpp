@@ -1,6 +1,7 @@
-// What the line can do to a running panel (an adapter pulled, a port someone else holds, a reply
-// cut or padded, a flood of noise, a device that reads late) seen through the real window and the
-// real link, with the simulated device or a pseudo-terminal the test plays itself on the other end.
+// What the line can do to a running panel (a port someone else holds, a reply cut or padded, a
+// flood of noise, a device that reads late or hangs up during the last close) seen through the
+// real window and the real link, with the simulated device or a pseudo-terminal the test plays
+// itself on the other end.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -21,7 +22,6 @@
 #include "panel/frm_korvalen.h"
 #include "serial/host_serial_link.h"
 #include "sim/simulated_device.h"
-#include "tests/panel/scroll_bar_part.h"
 #include "tests/support/controls.h"
 
 namespace korvalen {
@@ -32,8 +32,6 @@ using Bytes = std::vector<std::uint8_t>;
 using test::Click;
 using test::Find;
 
-const Bytes kFeedbackRequest{0x80, 0xE8, 0x00, 0x00, 0x98, 0x00, 0x00};
-const Bytes kReply42And12{0x80, 0x00, 0x00, 0x00, 0x80, 0x2A, 0x0C};
 const Bytes kPosition1510{0x80, 0x00, 0x05, 0xE6, 0x95, 0x00, 0x00};
 const Bytes kPosition1520{0x80, 0x00, 0x05, 0xF0, 0x8B, 0x00, 0x00};
 const Bytes kShutdown{0x80, 0xEF, 0x00, 0x00, 0x91, 0x00, 0x00};
@@ -100,38 +98,6 @@ struct Bench final : SerialLink {
   std::atomic<int> closes_ended = 0;
   frm_Korvalen window{*this};
 };
-
-TEST(AdapterPulled, MidDragEndsInOneMessageAndNoFurtherFrame) {
-  sim::SimulatedDevice device;
-  test::MessageBoxes boxes;
-  Bench bench(device.Table());
-  ASSERT_TRUE(bench.ConnectTo());
-  auto& bar = Find<QScrollBar>(bench.window, "HScroll2");
-  const QPoint start = test::ScrollBarPart(&bar, QStyle::SC_ScrollBarSlider).center();
-  const auto drag = [&](int from, int to) {
-    for (int dx = from; dx <= to; dx += 3) QTest::mouseMove(&bar, start + QPoint(dx, 0));
-  };
-  QTest::mousePress(&bar, Qt::LeftButton, {}, start);
-  drag(3, 12);
-  const std::vector<Bytes> streamed = bench.outputs;
-  ASSERT_GE(streamed.size(), 2U);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return device.History().size() == streamed.size(); }, 5000));
-
-  device.HangUp();
-  drag(15, 24);  // before the loop has had a turn to notice the line is gone
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.All().empty(); }, 5000));
-  drag(27, 36);
-  QTest::mouseRelease(&bar, Qt::LeftButton, {}, start + QPoint(36, 0));
-  QTest::qWait(200);  // time for a second report, were the loss reported twice
-  Click(bench.window, "Command3");
-  // The failing call reports the loss at once; the link's later notice of it adds nothing.
-  ASSERT_EQ(boxes.Texts(), std::vector<QString>{"Connect error!"});
-  EXPECT_EQ(boxes.All()[0].reason.toStdString(),
-            device.SlavePath() + " went away: Input/output error");
-  EXPECT_EQ(bench.window.Caption(Control::Command1), "Connect");
-  EXPECT_FALSE(bench.comm.PortOpen());
-  EXPECT_EQ(bench.outputs, streamed) << "nothing may be written after the hang-up";
-}
 
 // The ways another program can hold the port, each taken on a descriptor of the test's own.
 struct PortHeld {
@@ -209,35 +175,6 @@ TEST(ReplyShapes, OnlySevenBytesReadAtOnceAfterTheRequestAreShown) {
     EXPECT_EQ(bench.read_sizes, shape.reads);
     EXPECT_EQ(bench.Readings(), shape.shown);
   }
-}
-
-// All eight are read and dropped, so the next reply, though it comes while a message box is open,
-// is read alone and shown.
-TEST(ReplyShapes, EightBytesAreDroppedAndTheNextSevenShownEvenWhileAMessageBoxIsOpen) {
-  sim::PseudoTerminal device;
-  Bench bench(device.Table());
-  ASSERT_TRUE(bench.ConnectTo());
-  Click(bench.window, "Command3");
-  ASSERT_EQ(device.Read(7, 5s), kFeedbackRequest);
-  const Bytes eight{0x80, 0x00, 0x00, 0x00, 0x80, 0x63, 0x64, 0x55};
-  device.Write(eight);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !bench.reads.empty(); }, 5000));
-  QTest::qWait(100);
-  EXPECT_EQ(bench.Readings(), "0|0");
-
-  std::string shown_in_box;
-  test::MessageBoxes boxes([&] {
-    device.Write(kReply42And12);
-    (void)QTest::qWaitFor([&] { return bench.reads.size() >= 2; }, 5000);
-    shown_in_box = bench.Readings();
-  });
-  EXPECT_TRUE(bench.ConnectTo("300")) << "a refused number leaves the connection as it was";
-  ASSERT_EQ(boxes.Texts(), std::vector<QString>{"Connect error!"});
-  EXPECT_EQ(boxes.All()[0].reason, "the port number must be 0 to 255");
-  EXPECT_EQ(bench.reads, (std::vector<Bytes>{eight, kReply42And12}));
-  EXPECT_EQ(shown_in_box, " 42| 12");
-  EXPECT_EQ(bench.window.State().PortNumber(), 1);
-  EXPECT_TRUE(device.ReadAvailable().empty()) << "a reply is never answered";
 }
 
 // How long the window stays deaf to its operator under the flood is the benchmark's to measure.
