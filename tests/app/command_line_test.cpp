@@ -127,7 +127,8 @@ TEST(SettingsFile, IsThisUsersUnderXdgConfigHomeAndTheCommandLineWinsPortByPort)
   qputenv("XDG_CONFIG_HOME", home.filePath("xdg").toUtf8());
   const QString path = home.filePath("xdg/korvalen/korvalen.conf");
   EXPECT_EQ(SettingsPath(), path);
-  EXPECT_TRUE(ReadSettings(path).problems.empty()) << "no file, nothing to say";
+  const Settings none = ReadSettings(path);
+  EXPECT_TRUE(none.problems.empty() && !none.reconnect) << "no file: nothing to say, nothing on";
   ASSERT_TRUE(QDir().mkpath(path));
   EXPECT_NE(ReadSettings(path).problems.at(0).find(": cannot read it (a folder)"),
             std::string::npos);
