@@ -6,8 +6,8 @@ environment)."""
 import importlib.util, importlib.machinery, json, os, subprocess, sys, shutil, time
 SHARED = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../shared"))
 loader = importlib.machinery.SourceFileLoader("mutants", os.path.join(SHARED, "tools", "mutants"))
-spec = importlib.util.spec_from_loader("mutants", loader)
-m = importlib.util.module_from_spec(spec); loader.exec_module(m)
+module_def = importlib.util.spec_from_loader("mutants", loader)
+m = importlib.util.module_from_spec(module_def); loader.exec_module(m)
 root, work, ids_file, out = sys.argv[1:5]
 jobs = os.environ.get("JOBS", "2")
 cands = {c["id"]: c for c in m.candidates(root, m.PRODUCT)}
